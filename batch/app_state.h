@@ -1,0 +1,28 @@
+#pragma once
+
+#include "batch/file_queue.h"
+#include "engine/file_transform.h"
+
+#include <cstdint>
+#include <string>
+
+namespace ferrocase {
+
+// The one record through which the windows, the batch run and the engine exchange data.
+// Fields are reached directly; only the user-interface thread touches it.
+struct AppState : EngineState {
+    FileQueue file_queue;
+    std::string command_path; // UTF-8
+    std::string command_line; // UTF-8, lower case
+    std::string window_title; // UTF-8
+    std::int32_t file_count = 0;
+    std::int32_t current_file = 0;
+    std::int16_t delete_originals = 0;
+    // Set for the whole of a batch run: nothing else may change the queue or start a run.
+    bool run_in_progress = false;
+};
+
+// The one instance, created on first use and kept until the process ends.
+AppState& app_state();
+
+} // namespace ferrocase

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <system_error>
+
+namespace ferrocase {
+
+// Failures the engine finds itself, beside those the operating system reports.
+enum class EngineError {
+    not_a_regular_file = 1,
+    no_destination_name,
+    short_read,
+    short_write,
+};
+
+const std::error_category& engine_category();
+std::error_code make_error_code(EngineError error);
+
+} // namespace ferrocase
+
+template <> struct std::is_error_code_enum<ferrocase::EngineError> : std::true_type {};

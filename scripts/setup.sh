@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Installs what is missing from Debian's packages, builds, and then either starts the program
+# ("run") or runs the whole test suite ("test"). Meant for a Debian 12 machine, as root.
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+
+packages=(
+    g++ cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    fonts-dejavu-core
+    shared-mime-info desktop-file-utils libglib2.0-bin
+)
+test_packages=(xvfb xauth xdotool appstream)
+
+install_missing() {
+    local missing=()
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$package")
+    done
+    if ((${#missing[@]})); then
+        echo "Installing: ${missing[*]}"
+        apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+}
+
+build() {
+    cmake --preset "$1"
+    cmake --build --preset "$1"
+}
+
+case "${1:-}" in
+run)
+    install_missing "${packages[@]}"
+    build release
+    exec ./build/release/app/ferrocase "${@:2}"
+    ;;
+test)
+    install_missing "${packages[@]}" "${test_packages[@]}"
+    build dev
+    ctest --preset dev
+    # Once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+    build sanitize
+    ctest --preset sanitize
+    ;;
+*)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "shell/file_type_registry.h"
+
+#include <string>
+
+namespace ferrocase {
+
+// The command the desktop runs to open a document: the executable, then shell in="%1".
+std::string open_command(const std::string& executable);
+
+// This program as the open command names it: its bare name when that is what PATH finds,
+// otherwise its absolute path, so that the association also works from a build folder.
+std::string association_executable();
+
+// Writes the class "Ferrocase", the extension ".fxe" bound to it, and the class's open command,
+// in that order, whether or not they exist already.
+void associate_file(FileTypeRegistry& registry, const std::string& executable);
+
+} // namespace ferrocase
