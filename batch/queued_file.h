@@ -17,8 +17,7 @@ FileMode choose_mode(const std::filesystem::path& source, bool allow_multiple_en
 FileResult encrypt_in_place(AppState& state, FileSystem& fs, const Yield& yield);
 FileResult decompress_it(AppState& state, FileSystem& fs, const Yield& yield);
 
-FileResult process_current_file(AppState& state, FileMode mode, FileSystem& fs,
-                                const Yield& yield);
+FileResult process_current_file(AppState& state, FileMode mode, FileSystem& fs, const Yield& yield);
 
 // Only the source of a successful decryption is ever removed: an encrypted file is the only copy.
 bool should_remove_original(const AppState& state, FileMode mode, const FileResult& result);

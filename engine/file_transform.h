@@ -55,9 +55,14 @@ std::optional<std::filesystem::path> decrypted_name(const std::filesystem::path&
 FileResult encrypt_file(EngineState& state, FileSystem& fs, const std::filesystem::path& path,
                         const Yield& yield);
 
+// How far a decrypted file is written before decrypt_file returns. Forcing a file of a gigabyte
+// to disk takes seconds, so it is asked for only when the source is about to be deleted.
+enum class Durability { page_cache, on_disk };
+
 // Transforms `source` into `destination`, replacing an existing destination only once the new
-// content is complete and on disk. The source is never changed.
+// content is complete. The source is never changed.
 FileResult decrypt_file(EngineState& state, FileSystem& fs, const std::filesystem::path& source,
-                        const std::filesystem::path& destination, const Yield& yield);
+                        const std::filesystem::path& destination, Durability durability,
+                        const Yield& yield);
 
 } // namespace ferrocase

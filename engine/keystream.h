@@ -39,7 +39,8 @@ void transform_block(KeystreamState& state, std::span<std::uint8_t> block);
 // The same with a mask built beforehand from state.password and state.skip_step.
 void transform_block(KeystreamState& state, std::span<std::uint8_t> block, const BlockMask& mask);
 
-// The byte-by-byte walk the format was defined with; kept as the reference the fast path must match.
+// The byte-by-byte walk the format was defined with; kept as the reference the fast path must
+// match.
 void transform_block_reference(KeystreamState& state, std::span<std::uint8_t> block);
 
 } // namespace ferrocase

@@ -1,0 +1,29 @@
+#include "cli/cli_options.h"
+#include "cli/cli_run.h"
+#include "cli/password_input.h"
+
+#include <iostream>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    using namespace ferrocase::cli;
+    const ParsedOptions parsed = parse_options({argv + 1, argv + argc});
+    if (parsed.options.help) {
+        std::cout << usage_text;
+        return 0;
+    }
+    if (!parsed.error.empty()) {
+        std::cerr << "ferrocase-cli: " << parsed.error << "\nTry 'ferrocase-cli --help'.\n";
+        return 2;
+    }
+    const CliOptions& options = parsed.options;
+    const PasswordInput password = options.password_file
+                                       ? password_from_file(*options.password_file)
+                                       : password_from_terminal();
+    if (!password.error.empty()) {
+        std::cerr << "ferrocase-cli: " << password.error << "\n";
+        return 2;
+    }
+    std::ostream* progress = ::isatty(STDERR_FILENO) ? &std::cerr : nullptr;
+    return run_files(options, password.bytes, ferrocase::local_file_system(), std::cout, progress);
+}

@@ -1,0 +1,266 @@
+// Measures the engine against the plain I/O pattern it is built on: reading and writing back
+// every 10000-byte block at its position. Prints MB/s, the ratio to that pattern, and peak memory.
+//
+//   ferrocase_bench [--size BYTES] [--dir FOLDER] [--rounds N] [--cli PATH]
+
+#include "engine/file_transform.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace ferrocase;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Settings {
+    std::int64_t size = std::int64_t{1} << 30;
+    fs::path folder = fs::current_path();
+    int rounds = 3;
+    fs::path cli;
+};
+
+[[noreturn]] void fail(const std::string& message) {
+    std::fprintf(stderr, "ferrocase_bench: %s\n", message.c_str());
+    std::exit(1);
+}
+
+std::uint64_t fnv1a(const fs::path& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        fail("cannot read " + path.string());
+    }
+    std::uint64_t hash = 1469598103934665603ULL;
+    std::vector<unsigned char> buffer(1 << 20);
+    std::size_t count = 0;
+    while ((count = std::fread(buffer.data(), 1, buffer.size(), file)) > 0) {
+        for (std::size_t index = 0; index < count; ++index) {
+            hash = (hash ^ buffer[index]) * 1099511628211ULL;
+        }
+    }
+    std::fclose(file);
+    return hash;
+}
+
+void create_file(const fs::path& path, std::int64_t size) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        fail("cannot create " + path.string());
+    }
+    std::mt19937_64 generator(42);
+    std::vector<std::uint64_t> chunk((1 << 20) / sizeof(std::uint64_t));
+    for (std::int64_t written = 0; written < size;) {
+        std::generate(chunk.begin(), chunk.end(), generator);
+        const auto length = static_cast<std::size_t>(
+            std::min<std::int64_t>(size - written, static_cast<std::int64_t>(chunk.size() * 8)));
+        std::fwrite(chunk.data(), 1, length, file);
+        written += static_cast<std::int64_t>(length);
+    }
+    std::fclose(file);
+}
+
+// The pattern the engine's I/O is measured against: one read and one write per 10000-byte block.
+void raw_block_pattern(const fs::path& path) {
+    const int descriptor = ::open(path.c_str(), O_RDWR);
+    if (descriptor < 0) {
+        fail("cannot open " + path.string());
+    }
+    std::vector<unsigned char> block(10000);
+    for (off_t offset = 0;; offset += 10000) {
+        const ssize_t count = ::pread(descriptor, block.data(), block.size(), offset);
+        if (count <= 0) {
+            break;
+        }
+        if (::pwrite(descriptor, block.data(), static_cast<std::size_t>(count), offset) != count) {
+            fail("write failed in the raw pattern");
+        }
+    }
+    ::close(descriptor);
+}
+
+// What any decryption must at least do: the same blocks read and written into a new file.
+void raw_copy_pattern(const fs::path& from, const fs::path& to) {
+    const int source = ::open(from.c_str(), O_RDONLY);
+    const int destination = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (source < 0 || destination < 0) {
+        fail("cannot open the files of the raw copy");
+    }
+    std::vector<unsigned char> block(10000);
+    for (off_t offset = 0;; offset += 10000) {
+        const ssize_t count = ::pread(source, block.data(), block.size(), offset);
+        if (count <= 0) {
+            break;
+        }
+        if (::pwrite(destination, block.data(), static_cast<std::size_t>(count), offset) != count) {
+            fail("write failed in the raw copy");
+        }
+    }
+    ::close(source);
+    ::close(destination);
+}
+
+// Lets the event loop run at most once per frame, as the window does.
+Yield frame_throttled_yield() {
+    return [timer = QElapsedTimer()]() mutable {
+        if (!timer.isValid() || timer.elapsed() >= 16) {
+            QCoreApplication::processEvents();
+            timer.start();
+        }
+    };
+}
+
+double seconds_of(const std::function<void()>& work) {
+    const auto start = Clock::now();
+    work();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void check(const FileResult& result) {
+    if (!result.ok()) {
+        fail(result.describe());
+    }
+}
+
+// Peak resident memory of the command-line front end encrypting the file twice (leaving it as it
+// was), in KiB.
+long cli_peak_kib(const fs::path& cli, const fs::path& file, const fs::path& folder) {
+    const fs::path password_file = folder / "bench-password";
+    std::FILE* out = std::fopen(password_file.c_str(), "w");
+    std::fputs("bench password\n", out);
+    std::fclose(out);
+    long peak = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const int devnull = ::open("/dev/null", O_WRONLY);
+            ::dup2(devnull, STDOUT_FILENO);
+            ::execl(cli.c_str(), cli.c_str(), "--password-file", password_file.c_str(),
+                    file.c_str(), static_cast<char*>(nullptr));
+            std::_Exit(127);
+        }
+        int status = 0;
+        rusage usage{};
+        ::wait4(child, &status, 0, &usage);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            fail("ferrocase-cli failed");
+        }
+        peak = std::max(peak, usage.ru_maxrss);
+    }
+    fs::remove(password_file);
+    return peak;
+}
+
+Settings parse(int argc, char** argv) {
+    Settings settings;
+    settings.cli = fs::path(argv[0]).parent_path().parent_path() / "app" / "ferrocase-cli";
+    for (int index = 1; index + 1 < argc; index += 2) {
+        const std::string name = argv[index];
+        const std::string value = argv[index + 1];
+        if (name == "--size") {
+            settings.size = std::stoll(value);
+        } else if (name == "--dir") {
+            settings.folder = value;
+        } else if (name == "--rounds") {
+            settings.rounds = std::max(1, std::stoi(value));
+        } else if (name == "--cli") {
+            settings.cli = value;
+        } else {
+            fail("unknown option " + name);
+        }
+    }
+    return settings;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    const Settings settings = parse(argc, argv);
+    const fs::path plain = settings.folder / "ferrocase-bench.bin";
+    const fs::path encrypted = settings.folder / "ferrocase-bench.bin.fxe";
+
+    std::printf("file: %s, %lld bytes; %d rounds, measurements alternate within each round\n",
+                plain.c_str(), static_cast<long long>(settings.size), settings.rounds);
+    std::printf("yield: QCoreApplication::processEvents() at most once per 16 ms, called at every "
+                "point the engine yields\n");
+    create_file(plain, settings.size);
+    const std::uint64_t original = fnv1a(plain);
+
+    EngineState state;
+    state.password = "bench password";
+    const Yield yield = frame_throttled_yield();
+    std::map<std::string, std::vector<double>> timings;
+    for (int round = 0; round < settings.rounds; ++round) {
+        timings["raw 10000-byte pattern"].push_back(seconds_of([&] { raw_block_pattern(plain); }));
+        timings["raw copy to a new file"].push_back(
+            seconds_of([&] { raw_copy_pattern(plain, encrypted); }));
+        fs::remove(encrypted);
+        for (int step = 1; step <= 5; ++step) {
+            state.skip_step = static_cast<std::int16_t>(step);
+            auto& samples = timings["encrypt, step " + std::to_string(step)];
+            // Twice: the second pass gives the plain file back.
+            for (int pass = 0; pass < 2; ++pass) {
+                samples.push_back(seconds_of(
+                    [&] { check(encrypt_file(state, local_file_system(), plain, yield)); }));
+            }
+        }
+        state.skip_step = 1;
+        fs::rename(plain, encrypted);
+        timings["decrypt, step 1"].push_back(seconds_of([&] {
+            check(decrypt_file(state, local_file_system(), encrypted, plain, Durability::page_cache,
+                               yield));
+        }));
+        fs::remove(plain);
+        timings["decrypt, step 1, synced"].push_back(seconds_of([&] {
+            check(decrypt_file(state, local_file_system(), encrypted, plain, Durability::on_disk,
+                               yield));
+        }));
+        // Decrypting the plain file gave its encryption; encrypting that gives the plain file.
+        fs::remove(encrypted);
+        check(encrypt_file(state, local_file_system(), plain, yield));
+        if (fnv1a(plain) != original) {
+            fail("round trip changed the file");
+        }
+    }
+    std::printf("round trip verified after every round\n\n");
+
+    const double raw = median(timings["raw 10000-byte pattern"]);
+    const double raw_copy = median(timings["raw copy to a new file"]);
+    const double megabytes = static_cast<double>(settings.size) / 1e6;
+    std::printf("%-26s %8s %9s %10s\n", "operation (median)", "MB/s", "time/raw", "time/copy");
+    for (const auto& [name, samples] : timings) {
+        const double time = median(samples);
+        std::printf("%-26s %8.0f %9.2f %10.2f\n", name.c_str(), megabytes / time, time / raw,
+                    time / raw_copy);
+    }
+
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    std::printf("\npeak memory: this benchmark %ld KiB", usage.ru_maxrss);
+    if (fs::exists(settings.cli)) {
+        std::printf(", ferrocase-cli %ld KiB", cli_peak_kib(settings.cli, plain, settings.folder));
+    }
+    std::printf("\n");
+    fs::remove(plain);
+    return 0;
+}

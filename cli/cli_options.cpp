@@ -1,0 +1,92 @@
+#include "cli/cli_options.h"
+
+namespace ferrocase::cli {
+
+const char* const usage_text =
+    R"(Usage: ferrocase-cli [--skip LEVEL] [--multiple] [--delete-originals]
+                     [--password-file PATH] FILE...
+
+Encrypts or decrypts each FILE with a password, the same way the Ferrocase window does.
+A file whose name ends in ".fxe" (in any letter case) is decrypted into the same name
+without that ending, replacing a file of that name; every other file is encrypted in
+place and keeps its name and length.
+
+  --skip LEVEL          byte skipping, 0 to 4 (default 0): only every (LEVEL+1)-th byte
+                        is changed. Faster, but weaker. Decrypt with the level you
+                        encrypted with.
+  --multiple            encrypt ".fxe" files too (another layer with another password);
+                        undo the layers with their passwords in reverse order.
+  --delete-originals    after a successful decryption, delete the ".fxe" file. A file
+                        encrypted in place is never deleted: it is the only copy.
+  --password-file PATH  read the password from the first line of PATH (UTF-8, without
+                        its line end); "-" reads standard input. Otherwise it is asked
+                        for twice on the terminal, without echo.
+  --help                show this text.
+
+The password's characters must exist in the Windows-1252 code page (Western letters,
+digits and signs). A wrong password is not detected: it gives other bytes.
+
+The format is a repeating-key XOR. It keeps casual eyes out; it is no protection
+against a determined attacker (one known piece of plain text reveals the password).
+
+Exit status: 0 when every file was processed, 1 when any file failed, 2 for a usage
+error or a refused password.
+)";
+
+ParsedOptions parse_options(const std::vector<std::string>& arguments) {
+    ParsedOptions parsed;
+    CliOptions& options = parsed.options;
+    bool only_files = false;
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        const std::string& argument = arguments[index];
+        if (only_files || argument == "-" || argument.rfind("-", 0) != 0) {
+            options.files.push_back(argument);
+            continue;
+        }
+        // Both "--skip 2" and "--skip=2".
+        std::string name = argument;
+        std::optional<std::string> value;
+        if (const auto equals = argument.find('='); equals != std::string::npos) {
+            name = argument.substr(0, equals);
+            value = argument.substr(equals + 1);
+        }
+        const bool takes_value = name == "--skip" || name == "--password-file";
+        if (takes_value && !value) {
+            if (index + 1 == arguments.size()) {
+                parsed.error = name + " needs a value";
+                return parsed;
+            }
+            value = arguments[++index];
+        } else if (!takes_value && value) {
+            parsed.error = name + " takes no value";
+            return parsed;
+        }
+
+        if (name == "--") {
+            only_files = true;
+        } else if (name == "--help" || name == "-h") {
+            options.help = true;
+        } else if (name == "--multiple") {
+            options.allow_multiple_encryption = true;
+        } else if (name == "--delete-originals") {
+            options.delete_originals = true;
+        } else if (name == "--password-file") {
+            options.password_file = *value;
+        } else if (name == "--skip") {
+            if (value->size() != 1 || (*value)[0] < '0' || (*value)[0] > '4') {
+                parsed.error = "--skip takes a level from 0 to 4, not \"" + *value + "\"";
+                return parsed;
+            }
+            options.skip_level = (*value)[0] - '0';
+        } else {
+            parsed.error = "unknown option " + argument;
+            return parsed;
+        }
+    }
+    if (!options.help && options.files.empty()) {
+        parsed.error = "no files given";
+    }
+    return parsed;
+}
+
+} // namespace ferrocase::cli

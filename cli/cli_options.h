@@ -1,0 +1,27 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ferrocase::cli {
+
+struct CliOptions {
+    int skip_level = 0; // 0..4; the skip step is one more
+    bool allow_multiple_encryption = false;
+    bool delete_originals = false;
+    std::optional<std::string> password_file; // "-" is standard input
+    bool help = false;
+    std::vector<std::string> files;
+};
+
+struct ParsedOptions {
+    CliOptions options;
+    std::string error; // set for a usage error
+};
+
+ParsedOptions parse_options(const std::vector<std::string>& arguments);
+
+extern const char* const usage_text;
+
+} // namespace ferrocase::cli

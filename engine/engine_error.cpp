@@ -1,0 +1,38 @@
+#include "engine/engine_error.h"
+
+#include <string>
+
+namespace ferrocase {
+namespace {
+
+class EngineCategory : public std::error_category {
+public:
+    const char* name() const noexcept override { return "ferrocase"; }
+
+    std::string message(int code) const override {
+        switch (static_cast<EngineError>(code)) {
+        case EngineError::not_a_regular_file:
+            return "not a regular file";
+        case EngineError::no_destination_name:
+            return "the name has nothing left once \".fxe\" is taken off";
+        case EngineError::short_read:
+            return "the file ended sooner than its length said (it changed while being read)";
+        case EngineError::short_write:
+            return "not all bytes could be written";
+        }
+        return "unknown error";
+    }
+};
+
+} // namespace
+
+const std::error_category& engine_category() {
+    static const EngineCategory category;
+    return category;
+}
+
+std::error_code make_error_code(EngineError error) {
+    return {static_cast<int>(error), engine_category()};
+}
+
+} // namespace ferrocase

@@ -1,0 +1,314 @@
+#include "engine/engine_error.h"
+#include "engine/file_transform.h"
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/file_helpers.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <sys/stat.h>
+
+using namespace ferrocase;
+using namespace ferrocase::testing;
+namespace fs = std::filesystem;
+
+Q_DECLARE_METATYPE(ferrocase::testing::Operation)
+Q_DECLARE_METATYPE(ferrocase::FileStep)
+
+namespace {
+
+const std::string password = "pass\xE9word";
+
+// The format written out longhand: every step-th byte of each 10000-byte block, counted from the
+// block's start, XORed with the password repeated from its first byte.
+Bytes expected_cipher(const Bytes& plain, int step) {
+    Bytes cipher = plain;
+    for (std::size_t position = 0; position < plain.size(); ++position) {
+        const std::size_t inBlock = position % 10000;
+        if (inBlock % static_cast<std::size_t>(step) == 0) {
+            cipher[position] ^= static_cast<std::uint8_t>(
+                password[(inBlock / static_cast<std::size_t>(step)) % password.size()]);
+        }
+    }
+    return cipher;
+}
+
+EngineState engine_state(int step) {
+    EngineState state;
+    state.password = password;
+    state.skip_step = static_cast<std::int16_t>(step);
+    return state;
+}
+
+struct YieldLog {
+    std::vector<std::int64_t> positions;
+    Yield recorder(const EngineState& state) {
+        return [this, &state] { positions.push_back(state.file_position); };
+    }
+};
+
+} // namespace
+
+class FileTransformTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir folder;
+    fs::path path(const char* name) const { return fs::path(folder.filePath(name).toStdString()); }
+
+private slots:
+    void init() { QVERIFY(folder.isValid()); }
+    void cleanup() {
+        for (const auto& name : folder_listing(path(""))) {
+            fs::remove_all(path(name.c_str()));
+        }
+    }
+
+    void roundTrip_data() {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("step");
+        for (int length : {0, 1, 9999, 10000, 10001, 25000, 123457}) {
+            for (int step : {1, 2, 5}) {
+                QTest::addRow("%d bytes, step %d", length, step) << length << step;
+            }
+        }
+    }
+
+    // Encryption gives the format's bytes in place; a copy named .fxe decrypts to the plain file.
+    void roundTrip() {
+        QFETCH(int, length);
+        QFETCH(int, step);
+        const Bytes plain = random_bytes(static_cast<std::size_t>(length), 1);
+        const fs::path file = path("report.txt");
+        write_file(file, plain);
+
+        EngineState state = engine_state(step);
+        YieldLog encryption;
+        QVERIFY(encrypt_file(state, local_file_system(), file, encryption.recorder(state)).ok());
+        QCOMPARE(read_file(file), expected_cipher(plain, step));
+        QCOMPARE(state.source_length, length);
+        QCOMPARE(state.file_position, 1 + (length / 10000) * 10000);
+
+        fs::copy_file(file, path("copy.txt.fxe"));
+        YieldLog decryption;
+        const FileResult result =
+            decrypt_file(state, local_file_system(), path("copy.txt.fxe"), path("copy.txt"),
+                         Durability::page_cache, decryption.recorder(state));
+        QVERIFY2(result.ok(), result.describe().c_str());
+        QCOMPARE(read_file(path("copy.txt")), plain);
+        QCOMPARE(folder_listing(path("")),
+                 (std::vector<std::string>{"copy.txt", "copy.txt.fxe", "report.txt"}));
+
+        // Before and after writing every full block when encrypting; after every full block
+        // and after the tail when decrypting.
+        std::vector<std::int64_t> expectedEncryption;
+        std::vector<std::int64_t> expectedDecryption;
+        for (std::int64_t block = 1; block <= length / 10000; ++block) {
+            expectedEncryption.push_back(1 + (block - 1) * 10000);
+            expectedEncryption.push_back(1 + block * 10000);
+            expectedDecryption.push_back(1 + block * 10000);
+        }
+        expectedDecryption.push_back(1 + (length / 10000) * 10000);
+        QCOMPARE(encryption.positions, expectedEncryption);
+        QCOMPARE(decryption.positions, expectedDecryption);
+    }
+
+    void thirtyThousandBytesYieldSixTimesThenFour() {
+        write_file(path("a"), random_bytes(30000, 2));
+        EngineState state = engine_state(1);
+        YieldLog encryption;
+        QVERIFY(
+            encrypt_file(state, local_file_system(), path("a"), encryption.recorder(state)).ok());
+        QCOMPARE(encryption.positions,
+                 (std::vector<std::int64_t>{1, 10001, 10001, 20001, 20001, 30001}));
+        YieldLog decryption;
+        QVERIFY(decrypt_file(state, local_file_system(), path("a"), path("b"),
+                             Durability::page_cache, decryption.recorder(state))
+                    .ok());
+        QCOMPARE(decryption.positions, (std::vector<std::int64_t>{10001, 20001, 30001, 30001}));
+    }
+
+    void decryptionReplacesAnExistingDestination() {
+        const Bytes plain = random_bytes(20000, 3);
+        write_file(path("r.fxe"), expected_cipher(plain, 1));
+        write_file(path("r"), random_bytes(50000, 4));
+        EngineState state = engine_state(1);
+        QVERIFY(decrypt_file(state, local_file_system(), path("r.fxe"), path("r"),
+                             Durability::on_disk, [] {})
+                    .ok());
+        QCOMPARE(read_file(path("r")), plain);
+        QCOMPARE(folder_listing(path("")), (std::vector<std::string>{"r", "r.fxe"}));
+    }
+
+    void wrongPasswordGivesOtherBytesOfTheSameLength() {
+        const Bytes plain = random_bytes(12345, 5);
+        write_file(path("w.fxe"), expected_cipher(plain, 1));
+        EngineState state = engine_state(1);
+        state.password = "other";
+        QVERIFY(decrypt_file(state, local_file_system(), path("w.fxe"), path("w"),
+                             Durability::page_cache, [] {})
+                    .ok());
+        const Bytes decrypted = read_file(path("w"));
+        QCOMPARE(decrypted.size(), plain.size());
+        QVERIFY(decrypted != plain);
+    }
+
+    void unusableSourcesFailAndCreateNothing_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addRow("missing") << "missing";
+        QTest::addRow("a folder") << "folder";
+        QTest::addRow("a named pipe") << "fifo";
+    }
+
+    void unusableSourcesFailAndCreateNothing() {
+        QFETCH(QString, kind);
+        const fs::path source = path("source.fxe");
+        if (kind == "folder") {
+            fs::create_directory(source);
+        } else if (kind == "fifo") {
+            QCOMPARE(::mkfifo(source.c_str(), 0600), 0);
+        }
+        const auto before = folder_listing(path(""));
+        EngineState state = engine_state(1);
+
+        const FileResult encrypted = encrypt_file(state, local_file_system(), source, [] {});
+        QCOMPARE(encrypted.failed_step, FileStep::open_source);
+        QCOMPARE(encrypted.path, source);
+        const FileResult decrypted = decrypt_file(state, local_file_system(), source,
+                                                  path("source"), Durability::page_cache, [] {});
+        QCOMPARE(decrypted.failed_step, FileStep::open_source);
+        QVERIFY(!decrypted.describe().empty());
+        QCOMPARE(folder_listing(path("")), before);
+        if (kind == "missing") {
+            QVERIFY(decrypted.error == std::errc::no_such_file_or_directory);
+        }
+    }
+
+    void nameWithNothingLeftHasNoDestination_data() {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("destination");
+        QTest::addRow("ordinary") << "/data/report.txt.fxe"
+                                  << "/data/report.txt";
+        QTest::addRow("upper case extension") << "/data/A.FXE"
+                                              << "/data/A";
+        QTest::addRow("exactly .fxe") << "/data/.fxe"
+                                      << "";
+        QTest::addRow("relative") << "x.fxe"
+                                  << "x";
+    }
+
+    void nameWithNothingLeftHasNoDestination() {
+        QFETCH(QString, source);
+        QFETCH(QString, destination);
+        const auto name = decrypted_name(source.toStdString());
+        QCOMPARE(name ? QString::fromStdString(name->string()) : QString(), destination);
+    }
+
+    void destinationThatIsAFolderLeavesEverything() {
+        const Bytes cipher = random_bytes(15000, 6);
+        write_file(path("d.fxe"), cipher);
+        fs::create_directory(path("d"));
+        write_file(path("d") / "inside", {1, 2, 3});
+        EngineState state = engine_state(1);
+        const FileResult result = decrypt_file(state, local_file_system(), path("d.fxe"), path("d"),
+                                               Durability::on_disk, [] {});
+        QCOMPARE(result.failed_step, FileStep::replace_destination);
+        QCOMPARE(read_file(path("d.fxe")), cipher);
+        QCOMPARE(read_file(path("d") / "inside"), (Bytes{1, 2, 3}));
+        QCOMPARE(folder_listing(path("")), (std::vector<std::string>{"d", "d.fxe"}));
+    }
+
+    void encryptionFaultLeavesTheFileAsItWas_data() {
+        QTest::addColumn<Operation>("operation");
+        QTest::addColumn<int>("nth");
+        QTest::addColumn<bool>("partial");
+        QTest::addColumn<FileStep>("step");
+        QTest::addRow("first read") << Operation::read << 1 << false << FileStep::read;
+        QTest::addRow("a later read") << Operation::read << 3 << false << FileStep::read;
+        QTest::addRow("file shrinks while read") << Operation::read << 2 << true << FileStep::read;
+        QTest::addRow("first write") << Operation::write << 1 << false << FileStep::write;
+        QTest::addRow("half of a later write") << Operation::write << 2 << true << FileStep::write;
+        QTest::addRow("write of the tail") << Operation::write << 4 << false << FileStep::write;
+        QTest::addRow("close") << Operation::close << 1 << false << FileStep::close;
+    }
+
+    void encryptionFaultLeavesTheFileAsItWas() {
+        QFETCH(Operation, operation);
+        QFETCH(int, nth);
+        QFETCH(bool, partial);
+        QFETCH(FileStep, step);
+        // Three runs of whole blocks and a tail.
+        const Bytes plain = random_bytes(254321, 7);
+        write_file(path("plain.bin"), plain);
+        FaultyFileSystem faulty;
+        faulty.fail(operation, nth, partial);
+        EngineState state = engine_state(2);
+
+        const FileResult result = encrypt_file(state, faulty, path("plain.bin"), [] {});
+
+        QVERIFY(faulty.fault_fired());
+        QCOMPARE(result.failed_step, step);
+        QCOMPARE(result.path, path("plain.bin"));
+        QVERIFY(!result.partly_transformed);
+        QVERIFY(!result.describe().empty());
+        QCOMPARE(read_file(path("plain.bin")), plain);
+    }
+
+    void encryptionThatCannotBeUndoneSaysSo() {
+        const Bytes plain = random_bytes(254321, 10);
+        write_file(path("lost.bin"), plain);
+        FaultyFileSystem faulty;
+        faulty.fail_from(Operation::write, 2);
+        EngineState state = engine_state(1);
+
+        const FileResult result = encrypt_file(state, faulty, path("lost.bin"), [] {});
+
+        QCOMPARE(result.failed_step, FileStep::write);
+        QVERIFY(result.partly_transformed);
+        QVERIFY(result.describe().find("partly transformed") != std::string::npos);
+        // The first run of blocks reached the disk transformed and could not be put back.
+        Bytes expected = expected_cipher(plain, 1);
+        std::copy(plain.begin() + 100000, plain.end(), expected.begin() + 100000);
+        QCOMPARE(read_file(path("lost.bin")), expected);
+    }
+
+    void decryptionFaultLeavesSourceAndDestination_data() {
+        QTest::addColumn<Operation>("operation");
+        QTest::addColumn<int>("nth");
+        QTest::addColumn<bool>("partial");
+        QTest::addColumn<FileStep>("step");
+        QTest::addRow("first read") << Operation::read << 1 << false << FileStep::read;
+        QTest::addRow("source shrinks") << Operation::read << 3 << true << FileStep::read;
+        QTest::addRow("first write") << Operation::write << 1 << false << FileStep::write;
+        QTest::addRow("half of a later write") << Operation::write << 3 << true << FileStep::write;
+        QTest::addRow("sync") << Operation::sync << 1 << false << FileStep::sync;
+        QTest::addRow("closing the new file") << Operation::close << 2 << false << FileStep::close;
+        QTest::addRow("rename over the destination")
+            << Operation::rename << 1 << false << FileStep::replace_destination;
+    }
+
+    void decryptionFaultLeavesSourceAndDestination() {
+        QFETCH(Operation, operation);
+        QFETCH(int, nth);
+        QFETCH(bool, partial);
+        QFETCH(FileStep, step);
+        const Bytes cipher = random_bytes(254321, 8);
+        const Bytes existing = random_bytes(999, 9);
+        write_file(path("doc.fxe"), cipher);
+        write_file(path("doc"), existing);
+        FaultyFileSystem faulty;
+        faulty.fail(operation, nth, partial);
+        EngineState state = engine_state(3);
+
+        const FileResult result =
+            decrypt_file(state, faulty, path("doc.fxe"), path("doc"), Durability::on_disk, [] {});
+
+        QVERIFY(faulty.fault_fired());
+        QCOMPARE(result.failed_step, step);
+        QVERIFY(!result.describe().empty());
+        QCOMPARE(read_file(path("doc.fxe")), cipher);
+        QCOMPARE(read_file(path("doc")), existing);
+        QCOMPARE(folder_listing(path("")), (std::vector<std::string>{"doc", "doc.fxe"}));
+    }
+};
+
+QTEST_APPLESS_MAIN(FileTransformTest)
+#include "tst_file_transform.moc"

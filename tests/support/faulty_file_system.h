@@ -1,0 +1,50 @@
+#pragma once
+
+#include "engine/file_system.h"
+
+#include <map>
+#include <system_error>
+
+namespace ferrocase::testing {
+
+enum class Operation { read, write, sync, close, rename };
+
+// The machine's file system with one planned fault: the Nth call of one kind of operation fails.
+// A partial fault first moves half of the bytes, as a disk that fills up or a device that goes
+// away in the middle of a call would.
+class FaultyFileSystem : public FileSystem {
+public:
+    explicit FaultyFileSystem(FileSystem& real = local_file_system()) : real_(real) {}
+
+    void fail(Operation operation, int nth, bool partial = false,
+              std::error_code error = std::make_error_code(std::errc::io_error));
+    // Every call of that kind from the Nth on fails, as on a device that has gone away.
+    void fail_from(Operation operation, int nth);
+    int calls(Operation operation) const;
+    bool fault_fired() const { return fired_; }
+
+    OpenedFile open_for_reading(const std::filesystem::path& path) override;
+    OpenedFile open_for_update(const std::filesystem::path& path) override;
+    CreatedFile create_beside(const std::filesystem::path& target) override;
+    std::error_code rename_over(const std::filesystem::path& from,
+                                const std::filesystem::path& to) override;
+    std::error_code remove(const std::filesystem::path& path) override;
+    std::error_code sync_directory(const std::filesystem::path& directory) override;
+
+    // Counts the call; true when this is the one that must fail.
+    bool next_fails(Operation operation);
+    bool partial() const { return partial_; }
+    std::error_code error() const { return error_; }
+
+private:
+    FileSystem& real_;
+    std::map<Operation, int> calls_;
+    Operation failing_ = Operation::read;
+    int nth_ = 0;
+    bool partial_ = false;
+    bool keep_failing_ = false;
+    bool fired_ = false;
+    std::error_code error_;
+};
+
+} // namespace ferrocase::testing
