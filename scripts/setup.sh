@@ -11,7 +11,7 @@ packages=(
     fonts-dejavu-core
     shared-mime-info desktop-file-utils libglib2.0-bin
 )
-test_packages=(xvfb xauth xdotool appstream)
+test_packages=(xvfb xauth xkb-data x11-xkb-utils xdotool appstream)
 
 install_missing() {
     local missing=()

@@ -2,6 +2,7 @@
 #include "engine/file_transform.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/file_helpers.h"
+#include "tests/support/stored_format.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,20 +18,6 @@ Q_DECLARE_METATYPE(ferrocase::FileStep)
 namespace {
 
 const std::string password = "pass\xE9word";
-
-// The format written out longhand: every step-th byte of each 10000-byte block, counted from the
-// block's start, XORed with the password repeated from its first byte.
-Bytes expected_cipher(const Bytes& plain, int step) {
-    Bytes cipher = plain;
-    for (std::size_t position = 0; position < plain.size(); ++position) {
-        const std::size_t inBlock = position % 10000;
-        if (inBlock % static_cast<std::size_t>(step) == 0) {
-            cipher[position] ^= static_cast<std::uint8_t>(
-                password[(inBlock / static_cast<std::size_t>(step)) % password.size()]);
-        }
-    }
-    return cipher;
-}
 
 EngineState engine_state(int step) {
     EngineState state;
@@ -83,7 +70,7 @@ private slots:
         EngineState state = engine_state(step);
         YieldLog encryption;
         QVERIFY(encrypt_file(state, local_file_system(), file, encryption.recorder(state)).ok());
-        QCOMPARE(read_file(file), expected_cipher(plain, step));
+        QCOMPARE(read_file(file), protect(plain, password, step));
         QCOMPARE(state.source_length, length);
         QCOMPARE(state.file_position, 1 + (length / 10000) * 10000);
 
@@ -128,7 +115,7 @@ private slots:
 
     void decryptionReplacesAnExistingDestination() {
         const Bytes plain = random_bytes(20000, 3);
-        write_file(path("r.fxe"), expected_cipher(plain, 1));
+        write_file(path("r.fxe"), protect(plain, password, 1));
         write_file(path("r"), random_bytes(50000, 4));
         EngineState state = engine_state(1);
         QVERIFY(decrypt_file(state, local_file_system(), path("r.fxe"), path("r"),
@@ -140,7 +127,7 @@ private slots:
 
     void wrongPasswordGivesOtherBytesOfTheSameLength() {
         const Bytes plain = random_bytes(12345, 5);
-        write_file(path("w.fxe"), expected_cipher(plain, 1));
+        write_file(path("w.fxe"), protect(plain, password, 1));
         EngineState state = engine_state(1);
         state.password = "other";
         QVERIFY(decrypt_file(state, local_file_system(), path("w.fxe"), path("w"),
@@ -265,7 +252,7 @@ private slots:
         QVERIFY(result.partly_transformed);
         QVERIFY(result.describe().find("partly transformed") != std::string::npos);
         // The first run of blocks reached the disk transformed and could not be put back.
-        Bytes expected = expected_cipher(plain, 1);
+        Bytes expected = protect(plain, password, 1);
         std::copy(plain.begin() + 100000, plain.end(), expected.begin() + 100000);
         QCOMPARE(read_file(path("lost.bin")), expected);
     }

@@ -81,6 +81,9 @@ bool FaultyFileSystem::next_fails(Operation operation) {
 }
 
 OpenedFile FaultyFileSystem::open_for_reading(const std::filesystem::path& path) {
+    if (on_open) {
+        on_open(path);
+    }
     auto opened = real_.open_for_reading(path);
     if (opened.file) {
         opened.file = std::make_unique<FaultyFile>(std::move(opened.file), *this);
@@ -89,6 +92,9 @@ OpenedFile FaultyFileSystem::open_for_reading(const std::filesystem::path& path)
 }
 
 OpenedFile FaultyFileSystem::open_for_update(const std::filesystem::path& path) {
+    if (on_open) {
+        on_open(path);
+    }
     auto opened = real_.open_for_update(path);
     if (opened.file) {
         opened.file = std::make_unique<FaultyFile>(std::move(opened.file), *this);

@@ -2,6 +2,7 @@
 
 #include "engine/file_system.h"
 
+#include <functional>
 #include <map>
 #include <system_error>
 
@@ -11,9 +12,12 @@ enum class Operation { read, write, sync, close, rename };
 
 // The machine's file system with one planned fault: the Nth call of one kind of operation fails.
 // A partial fault first moves half of the bytes, as a disk that fills up or a device that goes
-// away in the middle of a call would.
+// away in the middle of a call would. Without a planned fault it only counts.
 class FaultyFileSystem : public FileSystem {
 public:
+    // Called whenever a file is opened: lets a test act in the middle of a run.
+    std::function<void(const std::filesystem::path&)> on_open;
+
     explicit FaultyFileSystem(FileSystem& real = local_file_system()) : real_(real) {}
 
     void fail(Operation operation, int nth, bool partial = false,
