@@ -4,9 +4,9 @@
 //   ferrocase_bench [--size BYTES] [--dir FOLDER] [--rounds N] [--cli PATH]
 
 #include "engine/file_transform.h"
+#include "ui/frame_yield.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -114,16 +114,6 @@ void raw_copy_pattern(const fs::path& from, const fs::path& to) {
     ::close(destination);
 }
 
-// Lets the event loop run at most once per frame, as the window does.
-Yield frame_throttled_yield() {
-    return [timer = QElapsedTimer()]() mutable {
-        if (!timer.isValid() || timer.elapsed() >= 16) {
-            QCoreApplication::processEvents();
-            timer.start();
-        }
-    };
-}
-
 double seconds_of(const std::function<void()>& work) {
     const auto start = Clock::now();
     work();
@@ -201,14 +191,15 @@ int main(int argc, char** argv) {
 
     std::printf("file: %s, %lld bytes; %d rounds, measurements alternate within each round\n",
                 plain.c_str(), static_cast<long long>(settings.size), settings.rounds);
-    std::printf("yield: QCoreApplication::processEvents() at most once per 16 ms, called at every "
-                "point the engine yields\n");
+    std::printf(
+        "yield: the window's FrameYield (QCoreApplication::processEvents() at most once per "
+        "16 ms), called at every point the engine yields\n");
     create_file(plain, settings.size);
     const std::uint64_t original = fnv1a(plain);
 
     EngineState state;
     state.password = "bench password";
-    const Yield yield = frame_throttled_yield();
+    const Yield yield = FrameYield();
     std::map<std::string, std::vector<double>> timings;
     for (int round = 0; round < settings.rounds; ++round) {
         timings["raw 10000-byte pattern"].push_back(seconds_of([&] { raw_block_pattern(plain); }));

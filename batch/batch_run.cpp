@@ -1,0 +1,155 @@
+#include "batch/batch_run.h"
+
+#include "batch/queued_file.h"
+#include "engine/password_encoding.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ferrocase {
+namespace {
+
+constexpr const char* passwords_differ_text =
+    "Unable to Process. Password Box and Password Verification Box hold different information.";
+constexpr const char* no_password_text = "Unable to Process. No Password provided.";
+constexpr const char* no_files_text = "Unable to Process. No files have been selected !";
+constexpr const char* finished_text = "Finished !";
+
+std::string unusable_character_text(std::size_t index) {
+    return "Unable to Process. Character " + std::to_string(index + 1) +
+           " of the Password cannot be used: a password may hold only characters of the Western "
+           "European (Windows-1252) character set.";
+}
+
+// The first failing check's message, or nothing when the run may start.
+std::optional<std::string> refusal(const AppState& state, const std::u32string& password,
+                                   const std::u32string& verification,
+                                   const EncodedPassword& encoded) {
+    if (verification != password) {
+        return passwords_differ_text;
+    }
+    if (password.empty()) {
+        return no_password_text;
+    }
+    if (!encoded.ok()) {
+        return unusable_character_text(encoded.unmappable_index);
+    }
+    if (state.file_count < 1) {
+        return no_files_text;
+    }
+    return std::nullopt;
+}
+
+std::string status_title(const AppState& state) {
+    return "File Queue:" + std::to_string(state.file_count - state.current_file);
+}
+
+std::string failures_text(const std::vector<std::string>& failures) {
+    std::string text = failures.size() == 1
+                           ? "One file could not be processed:"
+                           : std::to_string(failures.size()) + " files could not be processed:";
+    for (const auto& failure : failures) {
+        text += "\n" + failure;
+    }
+    return text;
+}
+
+// Clears the run's flag however the run is left.
+class RunGuard {
+public:
+    explicit RunGuard(AppState& state) : state_(state) { state_.run_in_progress = true; }
+    ~RunGuard() { state_.run_in_progress = false; }
+    RunGuard(const RunGuard&) = delete;
+    RunGuard& operator=(const RunGuard&) = delete;
+
+private:
+    AppState& state_;
+};
+
+// Takes the file in row current_file; returns what went wrong with it, if anything.
+std::vector<std::string> process_row(AppState& state, BatchWindow& window, FileSystem& fs) {
+    const auto source = state.file_queue.row(state.current_file).source;
+    const auto mode = choose_mode(source, window.Check2_value() == 1);
+    if (mode == FileMode::encrypt) {
+        window.disable_form();
+    }
+    window.set_busy_pointer(true);
+    const FileResult result = process_current_file(state, mode, fs, window.block_yield());
+    window.yield();
+
+    std::vector<std::string> failures;
+    if (!result.ok()) {
+        failures.push_back(result.describe());
+    }
+    if (should_remove_original(state, mode, result)) {
+        if (const auto error = window.remove_original(source)) {
+            failures.push_back("Could not remove the original " + source.string() + ": " +
+                               error.message());
+        }
+    }
+    return failures;
+}
+
+void finish(AppState& state, BatchWindow& window, const std::vector<std::string>& failures) {
+    window.set_Timer1_enabled(false);
+    window.set_ProgressBar1(0.0F);
+    window.set_ProgressBar2(0.0F);
+    for (state.current_file = 1; state.current_file <= state.file_count; ++state.current_file) {
+        state.file_queue.row(state.current_file) = QueueRow{};
+    }
+    window.set_title(state.window_title);
+    window.enable_window();
+    window.set_busy_pointer(false);
+    // Leaving the program should not wait for a click.
+    if (!window.quit_requested()) {
+        if (!failures.empty()) {
+            window.show_message(failures_text(failures), MessageIcon::error);
+        }
+        window.show_message(finished_text, MessageIcon::exclamation);
+    }
+    state.file_count = 0;
+    window.enable_form();
+}
+
+} // namespace
+
+RunOutcome run_batch(AppState& state, BatchWindow& window, FileSystem& fs) {
+    if (state.run_in_progress) {
+        return RunOutcome::already_running;
+    }
+    const std::u32string password = window.Text1_text();
+    const EncodedPassword encoded = encode_windows1252(password);
+    if (const auto message = refusal(state, password, window.Text2_text(), encoded)) {
+        window.show_message(*message, MessageIcon::error);
+        return RunOutcome::refused;
+    }
+
+    RunGuard guard(state);
+    window.set_Timer1_enabled(true);
+    state.delete_originals = static_cast<std::int16_t>(window.Check1_value());
+    state.skip_step = static_cast<std::int16_t>(window.Slider1_value() + 1);
+    state.password = encoded.bytes;
+
+    std::vector<std::string> failures;
+    const std::int32_t bound = state.file_count;
+    for (state.current_file = 1; state.current_file <= bound; ++state.current_file) {
+        if (window.quit_requested()) {
+            break;
+        }
+        window.set_title(status_title(state));
+        window.yield();
+        if (window.quit_requested()) {
+            break;
+        }
+        for (auto& failure : process_row(state, window, fs)) {
+            failures.push_back(std::move(failure));
+        }
+    }
+
+    const bool stopped = window.quit_requested();
+    finish(state, window, failures);
+    return stopped ? RunOutcome::stopped_to_quit : RunOutcome::finished;
+}
+
+} // namespace ferrocase

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "engine/file_transform.h"
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+namespace ferrocase {
+
+// The icon of a message box, as the platform's style value.
+enum class MessageIcon { error = 16, exclamation = 48, information = 64 };
+
+// What a batch run may do to the main window, and nothing more.
+class BatchWindow {
+public:
+    virtual ~BatchWindow() = default;
+
+    virtual std::u32string Text1_text() const = 0; // the password
+    virtual std::u32string Text2_text() const = 0; // its verification
+    virtual int Check1_value() const = 0;          // delete originals: 0 or 1
+    virtual int Check2_value() const = 0;          // allow multiple encryption: 0 or 1
+    virtual int Slider1_value() const = 0;         // byte skipping: 0 to 4
+
+    virtual void set_Timer1_enabled(bool enabled) = 0;
+    virtual void set_ProgressBar1(float percent) = 0;
+    virtual void set_ProgressBar2(float percent) = 0;
+    virtual void set_title(const std::string& title) = 0; // UTF-8
+    virtual void enable_window() = 0;
+    virtual void set_busy_pointer(bool busy) = 0;
+    // Modal: returns once the user has dismissed it.
+    virtual void show_message(const std::string& text, MessageIcon icon) = 0; // UTF-8
+
+    // Lets every pending event through.
+    virtual void yield() = 0;
+    // The engine's callback between blocks; may let events through less often than it is called.
+    virtual Yield block_yield() = 0;
+    virtual void disable_form() = 0;
+    virtual void enable_form() = 0;
+
+    // The user has asked to end the program; the run stops starting files.
+    virtual bool quit_requested() const = 0;
+    // Removes the source of a finished decryption, recoverably where the desktop allows it.
+    virtual std::error_code remove_original(const std::filesystem::path& path) = 0;
+};
+
+} // namespace ferrocase

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "batch/app_state.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+
+namespace ferrocase {
+
+// Makes the files the queue, in the given order, from row 1. Rows beyond the new count keep what
+// they held; the destinations are left to the run.
+void queue_selection(AppState& state, std::span<const std::filesystem::path> files);
+
+// The main window's title once a selection is queued: the count follows the colon directly.
+std::string files_to_process_title(std::int32_t count);
+
+} // namespace ferrocase

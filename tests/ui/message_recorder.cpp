@@ -1,0 +1,26 @@
+#include "tests/ui/message_recorder.h"
+
+namespace ferrocase::testing {
+
+MessageRecorder::MessageRecorder() {
+    set_message_presenter([this](QWidget*, const QString& text, MessageIcon icon) {
+        messages.append({text, icon});
+        if (on_message) {
+            on_message(text);
+        }
+    });
+}
+
+MessageRecorder::~MessageRecorder() {
+    set_message_presenter({});
+}
+
+QStringList MessageRecorder::texts() const {
+    QStringList found;
+    for (const auto& message : messages) {
+        found << message.text;
+    }
+    return found;
+}
+
+} // namespace ferrocase::testing

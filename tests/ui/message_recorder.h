@@ -1,0 +1,31 @@
+#pragma once
+
+#include "ui/message_box.h"
+
+#include <QList>
+#include <QString>
+#include <functional>
+
+namespace ferrocase::testing {
+
+struct RecordedMessage {
+    QString text;
+    MessageIcon icon;
+};
+
+// Records every message instead of showing it, for as long as it lives. on_message runs inside the
+// message, where the modal box would be waiting for the user.
+class MessageRecorder {
+public:
+    MessageRecorder();
+    ~MessageRecorder();
+    MessageRecorder(const MessageRecorder&) = delete;
+    MessageRecorder& operator=(const MessageRecorder&) = delete;
+
+    QList<RecordedMessage> messages;
+    std::function<void(const QString& text)> on_message;
+
+    QStringList texts() const;
+};
+
+} // namespace ferrocase::testing

@@ -1,0 +1,389 @@
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/stored_format.h"
+#include "tests/ui/message_recorder.h"
+#include "ui/frmdirtree.h"
+#include "ui/mainscreen.h"
+#include "ui/percent_bar.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <memory>
+
+using namespace ferrocase;
+using namespace ferrocase::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+const QString password = QStringLiteral("Pa\u00dfwort");
+const std::string password_bytes = "Pa\xdfwort"; // the same in Windows-1252
+const QString finished = QStringLiteral("Finished !");
+
+} // namespace
+
+class MainscreenRunTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void refusals_data();
+    void refusals();
+    void mixed_queue_with_multiple_encryption_switched_on_mid_run();
+    void decrypted_source_goes_to_the_trash();
+    void decrypted_source_is_deleted_where_there_is_no_trash();
+    void failed_file_is_reported_before_finished();
+    void no_second_run_nor_chooser_during_a_run();
+    void quit_during_a_run_data();
+    void quit_during_a_run();
+
+private:
+    template <typename Control> Control* control(const char* name) const {
+        return window_->findChild<Control*>(QString::fromLatin1(name));
+    }
+    fs::path make(const std::string& name, const Bytes& bytes);
+    void queue(const std::vector<fs::path>& files);
+    void type_password(const QString& text1, const QString& text2);
+    void press_encrypt_decrypt();
+    void verify_idle_after_run();
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<AppState> state_;
+    std::unique_ptr<InMemoryFileTypeRegistry> registry_;
+    std::unique_ptr<MessageRecorder> recorder_;
+    std::unique_ptr<Mainscreen> window_;
+    FaultyFileSystem hooked_;
+};
+
+void MainscreenRunTest::init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    state_ = std::make_unique<AppState>();
+    registry_ = std::make_unique<InMemoryFileTypeRegistry>();
+    recorder_ = std::make_unique<MessageRecorder>();
+    window_ = std::make_unique<Mainscreen>(*state_, *registry_, std::string());
+    hooked_.on_open = nullptr;
+    window_->use_file_system(hooked_);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+}
+
+void MainscreenRunTest::cleanup() {
+    window_.reset();
+    recorder_.reset();
+}
+
+fs::path MainscreenRunTest::make(const std::string& name, const Bytes& bytes) {
+    const fs::path path = fs::path(dir_->path().toStdString()) / name;
+    write_file(path, bytes);
+    return path;
+}
+
+void MainscreenRunTest::queue(const std::vector<fs::path>& files) {
+    state_->file_count = 0;
+    for (const auto& file : files) {
+        state_->file_queue.row(++state_->file_count).source = file;
+    }
+}
+
+namespace {
+
+// Types any characters, not only those of a keyboard's keys.
+void type_text(QWidget* box, const QString& text) {
+    for (const QChar character : text) {
+        QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(character), Qt::NoModifier);
+    }
+}
+
+} // namespace
+
+void MainscreenRunTest::type_password(const QString& text1, const QString& text2) {
+    type_text(control<QLineEdit>("Text1"), text1);
+    type_text(control<QLineEdit>("Text2"), text2);
+    QCOMPARE(control<QLineEdit>("Text1")->text(), text1);
+}
+
+void MainscreenRunTest::press_encrypt_decrypt() {
+    QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
+}
+
+void MainscreenRunTest::verify_idle_after_run() {
+    QCOMPARE(window_->windowTitle(), QString::fromStdString(state_->window_title));
+    QVERIFY(window_->isEnabled());
+    QVERIFY(!control<QTimer>("Timer1")->isActive());
+    QCOMPARE(control<PercentBar>("ProgressBar1")->percent(), 0.0F);
+    QCOMPARE(control<PercentBar>("ProgressBar2")->percent(), 0.0F);
+    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+    QCOMPARE(state_->file_count, 0);
+    QVERIFY(!state_->run_in_progress);
+    QVERIFY(!control<QCheckBox>("Check1")->isChecked());
+    for (const char* name : {"Text1", "Text2", "Command1", "Command2", "Slider1"}) {
+        QVERIFY2(control<QWidget>(name)->isEnabled(), name);
+    }
+    QCOMPARE(recorder_->texts().count(finished), 1);
+    QCOMPARE(recorder_->texts().last(), finished);
+    QCOMPARE(recorder_->messages.last().icon, MessageIcon::exclamation);
+}
+
+void MainscreenRunTest::refusals_data() {
+    QTest::addColumn<QString>("text1");
+    QTest::addColumn<QString>("text2");
+    QTest::addColumn<int>("files");
+    QTest::addColumn<QString>("message");
+    QTest::addRow("passwords that differ in letter case")
+        << "Secret"
+        << "secret" << 1
+        << "Unable to Process. Password Box and Password Verification Box hold different "
+           "information.";
+    QTest::addRow("no password") << ""
+                                 << "" << 1 << "Unable to Process. No Password provided.";
+    QTest::addRow("no files") << "pw"
+                              << "pw" << 0 << "Unable to Process. No files have been selected !";
+    QTest::addRow("a character outside Windows-1252")
+        << "\u0142\u00f3d\u017a"
+        << "\u0142\u00f3d\u017a" << 1
+        << "Unable to Process. Character 1 of the Password cannot be used: a password may hold "
+           "only characters of the Western European (Windows-1252) character set.";
+}
+
+void MainscreenRunTest::refusals() {
+    QFETCH(QString, text1);
+    QFETCH(QString, text2);
+    QFETCH(int, files);
+    QFETCH(QString, message);
+    const Bytes plain = random_bytes(500, 1);
+    const auto file = make("plain.txt", plain);
+    queue({file});
+    state_->file_count = files;
+    const QString title = window_->windowTitle();
+    QSignalSpy titles(window_.get(), &QWidget::windowTitleChanged);
+
+    type_password(text1, text2);
+    press_encrypt_decrypt();
+
+    QCOMPARE(recorder_->texts(), QStringList{message});
+    QCOMPARE(recorder_->messages[0].icon, MessageIcon::error);
+    QCOMPARE(titles.count(), 0);
+    QCOMPARE(window_->windowTitle(), title);
+    QVERIFY(!control<QTimer>("Timer1")->isActive());
+    QCOMPARE(state_->file_count, files);
+    QVERIFY(read_file(file) == plain);
+}
+
+void MainscreenRunTest::mixed_queue_with_multiple_encryption_switched_on_mid_run() {
+    const Bytes b = random_bytes(23456, 2);
+    const Bytes c = random_bytes(10000, 3);
+    const Bytes a = random_bytes(31000, 4);
+    const Bytes e = random_bytes(777, 5);
+    const int step = 3;
+    const auto b_fxe = make("b.fxe", protect(b, password_bytes, step));
+    const auto c_fxe = make("C.FXE", protect(c, password_bytes, step));
+    const auto a_txt = make("a.txt", a);
+    const auto e_fxe = make("e.fxe", e);
+    queue({b_fxe, c_fxe, a_txt, e_fxe});
+
+    // "Allow Multiple Encryption" is ticked while a.txt, the third file, is being encrypted.
+    hooked_.on_open = [&](const fs::path& path) {
+        if (path == a_txt && !control<QCheckBox>("Check2")->isChecked()) {
+            QTest::mouseClick(control<QCheckBox>("Check2"), Qt::LeftButton);
+        }
+    };
+    control<QSlider>("Slider1")->setValue(step - 1);
+    type_password(password, password);
+    QSignalSpy titles(window_.get(), &QWidget::windowTitleChanged);
+    press_encrypt_decrypt();
+
+    const fs::path folder = dir_->path().toStdString();
+    QVERIFY(read_file(folder / "b") == b);
+    QVERIFY(read_file(folder / "C") == c);
+    QVERIFY(read_file(a_txt) == protect(a, password_bytes, step));
+    QVERIFY(!fs::exists(folder / "e"));
+    QVERIFY(read_file(e_fxe) == protect(e, password_bytes, step));
+    QVERIFY(fs::exists(b_fxe) && fs::exists(c_fxe));
+
+    QStringList title_sequence;
+    for (const auto& arguments : titles) {
+        title_sequence << arguments.at(0).toString();
+    }
+    QCOMPARE(title_sequence,
+             (QStringList{"File Queue:3", "File Queue:2", "File Queue:1", "File Queue:0",
+                          QString::fromStdString(state_->window_title)}));
+    QCOMPARE(recorder_->texts().size(), 2);
+    QVERIFY(recorder_->texts()[0].startsWith("By Enabling this option"));
+    verify_idle_after_run();
+    QVERIFY(control<QCheckBox>("Check2")->isChecked());
+    QCOMPARE(state_->skip_step, step);
+}
+
+namespace {
+
+// Points the desktop's data folder somewhere else for as long as it lives.
+class DataHome {
+public:
+    explicit DataHome(const QByteArray& path)
+        : home_(qgetenv("HOME")), data_home_(qgetenv("XDG_DATA_HOME")) {
+        qputenv("XDG_DATA_HOME", path);
+    }
+    DataHome(const QByteArray& home, const QByteArray& data_home) : DataHome(data_home) {
+        qputenv("HOME", home);
+    }
+    ~DataHome() {
+        qputenv("HOME", home_);
+        qputenv("XDG_DATA_HOME", data_home_);
+    }
+
+private:
+    QByteArray home_;
+    QByteArray data_home_;
+};
+
+} // namespace
+
+void MainscreenRunTest::decrypted_source_goes_to_the_trash() {
+    const QByteArray home = dir_->filePath("home").toLocal8Bit();
+    QVERIFY(QDir().mkpath(QString::fromLocal8Bit(home) + "/.local/share"));
+    DataHome data_home(home, home + "/.local/share");
+    const Bytes plain = random_bytes(15000, 6);
+    const auto source = make("r.fxe", protect(plain, password_bytes, 1));
+    fs::permissions(source, fs::perms::owner_read);
+    const auto other = make("s.txt", random_bytes(100, 7));
+    queue({source, other});
+
+    QTest::mouseClick(control<QCheckBox>("Check1"), Qt::LeftButton);
+    type_password(password, password);
+    press_encrypt_decrypt();
+
+    QVERIFY(!fs::exists(source));
+    QVERIFY(read_file(dir_->path().toStdString() + "/r") == plain);
+    QVERIFY(fs::exists(other));
+    const fs::path trashed = home.toStdString() + "/.local/share/Trash/files/r.fxe";
+    QVERIFY2(fs::exists(trashed), trashed.c_str());
+    QVERIFY(read_file(trashed) == protect(plain, password_bytes, 1));
+    verify_idle_after_run();
+    QCOMPARE(recorder_->texts(), QStringList{finished});
+}
+
+void MainscreenRunTest::decrypted_source_is_deleted_where_there_is_no_trash() {
+    // A file where the data folder should be: no trash can be made there.
+    const QString blocked = dir_->filePath("not-a-folder");
+    make("not-a-folder", {1});
+    DataHome data_home(dir_->path().toLocal8Bit(), blocked.toLocal8Bit());
+    const Bytes plain = random_bytes(300, 8);
+    const auto source = make("t.fxe", protect(plain, password_bytes, 1));
+    fs::permissions(source, fs::perms::owner_read);
+    queue({source});
+
+    QTest::mouseClick(control<QCheckBox>("Check1"), Qt::LeftButton);
+    type_password(password, password);
+    press_encrypt_decrypt();
+
+    QVERIFY(!fs::exists(source));
+    QVERIFY(read_file(dir_->path().toStdString() + "/t") == plain);
+    verify_idle_after_run();
+    QCOMPARE(recorder_->texts(), QStringList{finished});
+}
+
+void MainscreenRunTest::failed_file_is_reported_before_finished() {
+    const Bytes plain = random_bytes(20000, 9);
+    const auto broken = make("broken.txt", plain);
+    const auto fine = make("fine.txt", plain);
+    queue({broken, fine});
+    FaultyFileSystem faulty;
+    faulty.fail(Operation::write, 1);
+    window_->use_file_system(faulty);
+
+    type_password(password, password);
+    press_encrypt_decrypt();
+
+    QVERIFY(faulty.fault_fired());
+    QCOMPARE(recorder_->messages.size(), 2);
+    QCOMPARE(recorder_->messages[0].icon, MessageIcon::error);
+    QVERIFY2(recorder_->texts()[0].contains("broken.txt"), qPrintable(recorder_->texts()[0]));
+    QVERIFY(!recorder_->texts()[0].contains("fine.txt"));
+    QVERIFY(read_file(broken) == plain);
+    QVERIFY(read_file(fine) == protect(plain, password_bytes, 1));
+    verify_idle_after_run();
+}
+
+void MainscreenRunTest::no_second_run_nor_chooser_during_a_run() {
+    const Bytes one = random_bytes(5000, 10);
+    const Bytes two = random_bytes(5000, 11);
+    const auto first = make("one.fxe", protect(one, password_bytes, 1));
+    const auto second = make("two.fxe", protect(two, password_bytes, 1));
+    queue({first, second});
+
+    // Decryptions leave the buttons unlocked; pressing them must not disturb the run.
+    int presses = 0;
+    hooked_.on_open = [&](const fs::path& path) {
+        if (path == first) {
+            ++presses;
+            QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
+            QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+        }
+    };
+    QSignalSpy titles(window_.get(), &QWidget::windowTitleChanged);
+    type_password(password, password);
+    press_encrypt_decrypt();
+
+    QCOMPARE(presses, 1);
+    const fs::path folder = dir_->path().toStdString();
+    QVERIFY(read_file(folder / "one") == one);
+    QVERIFY(read_file(folder / "two") == two);
+    for (const auto& arguments : titles) {
+        QVERIFY(arguments.at(0).toString() != QStringLiteral("Files to Process: 0"));
+    }
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        QVERIFY(!qobject_cast<frmdirtree*>(widget));
+    }
+    verify_idle_after_run();
+    QCOMPARE(recorder_->texts(), QStringList{finished});
+}
+
+void MainscreenRunTest::quit_during_a_run_data() {
+    QTest::addColumn<bool>("from_menu");
+    QTest::addRow("Quit in the File menu") << true;
+    QTest::addRow("closing the window") << false;
+}
+
+void MainscreenRunTest::quit_during_a_run() {
+    QFETCH(bool, from_menu);
+    const Bytes one = random_bytes(60000, 12);
+    const Bytes two = random_bytes(60000, 13);
+    const auto first = make("one.txt", one);
+    const auto second = make("two.txt", two);
+    queue({first, second});
+    hooked_.on_open = [&](const fs::path& path) {
+        if (path != first) {
+            return;
+        }
+        if (from_menu) {
+            control<QAction>("quit")->trigger();
+        } else {
+            window_->close();
+        }
+        QVERIFY(window_->isVisible()); // the file in hand is finished first
+    };
+
+    type_password(password, password);
+    press_encrypt_decrypt();
+
+    QVERIFY(!window_->isVisible());
+    QVERIFY(read_file(first) == protect(one, password_bytes, 1));
+    QVERIFY(read_file(second) == two);
+    QVERIFY(recorder_->messages.isEmpty());
+    QVERIFY(!state_->run_in_progress);
+    QCOMPARE(state_->file_count, 0);
+}
+
+QTEST_MAIN(MainscreenRunTest)
+#include "tst_mainscreen_run.moc"

@@ -1,0 +1,112 @@
+#include "ui/mainscreen_batch_window.h"
+
+#include "batch/queued_file.h"
+#include "ui/mainscreen.h"
+#include "ui/message_box.h"
+#include "ui/native_path.h"
+#include "ui/percent_bar.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QSlider>
+#include <QTimer>
+
+namespace ferrocase {
+
+MainscreenBatchWindow::~MainscreenBatchWindow() {
+    set_busy_pointer(false);
+}
+
+std::u32string MainscreenBatchWindow::Text1_text() const {
+    return screen_.Text1->text().toStdU32String();
+}
+
+std::u32string MainscreenBatchWindow::Text2_text() const {
+    return screen_.Text2->text().toStdU32String();
+}
+
+int MainscreenBatchWindow::Check1_value() const {
+    return screen_.Check1->isChecked() ? 1 : 0;
+}
+
+int MainscreenBatchWindow::Check2_value() const {
+    return screen_.Check2->isChecked() ? 1 : 0;
+}
+
+int MainscreenBatchWindow::Slider1_value() const {
+    return screen_.Slider1->value();
+}
+
+void MainscreenBatchWindow::set_Timer1_enabled(bool enabled) {
+    if (enabled) {
+        screen_.Timer1->start();
+    } else {
+        screen_.Timer1->stop();
+    }
+}
+
+void MainscreenBatchWindow::set_ProgressBar1(float percent) {
+    screen_.ProgressBar1->set_percent(percent);
+}
+
+void MainscreenBatchWindow::set_ProgressBar2(float percent) {
+    screen_.ProgressBar2->set_percent(percent);
+}
+
+void MainscreenBatchWindow::set_title(const std::string& title) {
+    screen_.setWindowTitle(QString::fromStdString(title));
+}
+
+void MainscreenBatchWindow::enable_window() {
+    screen_.setEnabled(true);
+}
+
+void MainscreenBatchWindow::set_busy_pointer(bool busy) {
+    if (busy == busy_) {
+        return;
+    }
+    busy_ = busy;
+    if (busy) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
+
+void MainscreenBatchWindow::show_message(const std::string& text, MessageIcon icon) {
+    ferrocase::show_message(&screen_, QString::fromStdString(text), icon);
+}
+
+void MainscreenBatchWindow::yield() {
+    QCoreApplication::processEvents();
+}
+
+Yield MainscreenBatchWindow::block_yield() {
+    return [this] { frame_yield_(); };
+}
+
+void MainscreenBatchWindow::disable_form() {
+    screen_.disable_form();
+}
+
+void MainscreenBatchWindow::enable_form() {
+    screen_.enable_form();
+}
+
+bool MainscreenBatchWindow::quit_requested() const {
+    return screen_.quit_requested_;
+}
+
+// A wrong password cannot be detected, so the source goes to the trash where it can be restored;
+// only where the folder has no trash is it deleted.
+std::error_code MainscreenBatchWindow::remove_original(const std::filesystem::path& path) {
+    if (QFile::moveToTrash(from_native_path(path))) {
+        return {};
+    }
+    return delete_original(path);
+}
+
+} // namespace ferrocase

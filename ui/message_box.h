@@ -1,0 +1,23 @@
+#pragma once
+
+#include "batch/batch_window.h"
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace ferrocase {
+
+// Every message of the program goes through here: a modal box titled "Ferrocase" with one OK
+// button, returning once the user has dismissed it.
+void show_message(QWidget* parent, const QString& text, MessageIcon icon);
+
+using MessagePresenter =
+    std::function<void(QWidget* parent, const QString& text, MessageIcon icon)>;
+
+// Puts another way of showing messages in place (tests record them instead of blocking); an empty
+// presenter brings the modal box back.
+void set_message_presenter(MessagePresenter presenter);
+
+} // namespace ferrocase
