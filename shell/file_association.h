@@ -2,7 +2,9 @@
 
 #include "shell/file_type_registry.h"
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 namespace ferrocase {
 
@@ -12,6 +14,10 @@ std::string open_command(const std::string& executable);
 // This program as the open command names it: its bare name when that is what PATH finds,
 // otherwise its absolute path, so that the association also works from a build folder.
 std::string association_executable();
+
+// The same for the program at `self` and the folders that PATH lists.
+std::string association_executable(const std::filesystem::path& self,
+                                   const std::vector<std::filesystem::path>& search_path);
 
 // Writes the class "Ferrocase", the extension ".fxe" bound to it, and the class's open command,
 // in that order, whether or not they exist already.

@@ -1,0 +1,61 @@
+#include "shell/file_association.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace ferrocase {
+
+namespace {
+
+constexpr const char* file_class = "Ferrocase";
+constexpr const char* extension = ".fxe";
+
+} // namespace
+
+std::string open_command(const std::string& executable) {
+    const bool has_blank = executable.find_first_of(" \t") != std::string::npos;
+    const std::string program = has_blank ? '"' + executable + '"' : executable;
+    return program + " shell in=\"%1\"";
+}
+
+std::string association_executable() {
+    std::vector<std::filesystem::path> search_path;
+    for (const QString& folder :
+         qEnvironmentVariable("PATH").split(QDir::listSeparator(), Qt::SkipEmptyParts)) {
+        search_path.push_back(QFileInfo(folder).filesystemFilePath());
+    }
+    return association_executable(
+        QFileInfo(QCoreApplication::applicationFilePath()).filesystemFilePath(), search_path);
+}
+
+std::string association_executable(const std::filesystem::path& self,
+                                   const std::vector<std::filesystem::path>& search_path) {
+    const QFileInfo program(self);
+    QStringList folders;
+    for (const std::filesystem::path& folder : search_path) {
+        folders << QFileInfo(folder).filePath();
+    }
+    const QString found =
+        folders.isEmpty() ? QString() : QStandardPaths::findExecutable(program.fileName(), folders);
+    const bool path_finds_self =
+        !found.isEmpty() && QFileInfo(found).canonicalFilePath() == program.canonicalFilePath();
+    return QDir::toNativeSeparators(path_finds_self ? program.fileName()
+                                                    : program.absoluteFilePath())
+        .toStdString();
+}
+
+void associate_file(FileTypeRegistry& registry, const std::string& executable) {
+    const FileTypeRegistry::Key class_key = registry.create_key(file_class);
+    registry.set_default_value(class_key, "", file_class);
+
+    const FileTypeRegistry::Key extension_key = registry.create_key(extension);
+    registry.set_default_value(extension_key, "", file_class);
+
+    const std::string command = open_command(executable);
+    const FileTypeRegistry::Key command_key = registry.create_key(file_class);
+    registry.set_default_value(command_key, "shell\\open\\command", command);
+}
+
+} // namespace ferrocase

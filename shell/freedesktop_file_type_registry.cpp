@@ -1,0 +1,194 @@
+#include "shell/freedesktop_file_type_registry.h"
+
+#include "shell/command_line.h"
+#include "shell/desktop_exec.h"
+#include "shell/key_file.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QXmlStreamWriter>
+
+namespace ferrocase {
+
+namespace {
+
+constexpr std::string_view desktop_group = "Desktop Entry";
+constexpr std::string_view defaults_group = "Default Applications";
+
+QString qt_path(const std::filesystem::path& path) {
+    return QFileInfo(path).filePath();
+}
+
+std::string read_text(const std::filesystem::path& path) {
+    QFile file(qt_path(path));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return file.readAll().toStdString();
+}
+
+// Replaces the file as a whole, or leaves it as it was. Returns whether its content changed.
+bool write_if_changed(const std::filesystem::path& path, const std::string& content) {
+    if (QFileInfo::exists(qt_path(path)) && read_text(path) == content) {
+        return false;
+    }
+    if (!QDir().mkpath(qt_path(path.parent_path()))) {
+        return false;
+    }
+    QSaveFile file(qt_path(path));
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    const auto bytes = QByteArray::fromStdString(content);
+    return file.write(bytes) == bytes.size() && file.commit();
+}
+
+bool is_extension(const std::string& name) {
+    return name.size() > 1 && name.front() == '.';
+}
+
+std::string mime_package(const std::string& mime_type, const std::string& extension,
+                         const std::string& file_class) {
+    QByteArray xml;
+    QXmlStreamWriter writer(&xml);
+    writer.setAutoFormatting(true);
+    writer.writeStartDocument();
+    writer.writeStartElement("mime-info");
+    writer.writeDefaultNamespace("http://www.freedesktop.org/standards/shared-mime-info");
+    writer.writeStartElement("mime-type");
+    writer.writeAttribute("type", QString::fromStdString(mime_type));
+    writer.writeTextElement("comment", QString::fromStdString(file_class + " document"));
+    writer.writeEmptyElement("glob");
+    writer.writeAttribute("pattern", QString::fromStdString('*' + extension));
+    writer.writeEndDocument();
+    return xml.toStdString();
+}
+
+// Adds `item` to a key file list ("a;b;") unless it is there already.
+std::string with_list_item(const std::string& list, const std::string& item) {
+    const auto items = QString::fromStdString(list).split(';', Qt::SkipEmptyParts);
+    if (items.contains(QString::fromStdString(item))) {
+        return list;
+    }
+    return (items + QStringList{QString::fromStdString(item)}).join(';').toStdString() + ';';
+}
+
+void start_if_installed(const QString& tool, const QStringList& arguments) {
+    const QString program = QStandardPaths::findExecutable(tool);
+    if (!program.isEmpty()) {
+        QProcess::startDetached(program, arguments);
+    }
+}
+
+} // namespace
+
+FreedesktopFileTypeRegistry::FreedesktopFileTypeRegistry(Folders folders, StartTool start_tool)
+    : folders_(std::move(folders)),
+      start_tool_(start_tool ? std::move(start_tool) : StartTool(start_if_installed)) {}
+
+FileTypeRegistry::Key FreedesktopFileTypeRegistry::create_key(const std::string& name) {
+    if (name.empty()) {
+        return 0;
+    }
+    const Key key = static_cast<Key>(keys_.size()) + 1;
+    keys_.emplace(key, name);
+    return key;
+}
+
+void FreedesktopFileTypeRegistry::set_default_value(Key key, const std::string& subkey,
+                                                    const std::string& text) {
+    const auto opened = keys_.find(key);
+    if (opened == keys_.end()) {
+        return;
+    }
+    const std::string& name = opened->second;
+    if (is_extension(name)) {
+        if (subkey.empty()) {
+            bind_extension(name, text);
+        }
+    } else if (subkey.empty()) {
+        set_desktop_entry_key(name, "Name", escaped_key_file_string(text));
+    } else if (lower_case(subkey) == "shell\\open\\command") {
+        set_desktop_entry_key(name, "Exec", desktop_exec(text));
+    }
+}
+
+std::filesystem::path
+FreedesktopFileTypeRegistry::desktop_entry_path(const std::string& file_class) const {
+    return folders_.data_home / "applications" / (file_class + ".desktop");
+}
+
+std::string FreedesktopFileTypeRegistry::mime_type_of(const std::string& file_class) {
+    std::string subtype;
+    for (const char c : lower_case(file_class)) {
+        const bool allowed =
+            (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '+' || c == '-';
+        subtype += allowed ? c : '-';
+    }
+    return "application/x-" + subtype;
+}
+
+void FreedesktopFileTypeRegistry::bind_extension(const std::string& extension,
+                                                 const std::string& file_class) {
+    const std::string mime_type = mime_type_of(file_class);
+    const auto package = folders_.data_home / "mime" / "packages" /
+                         (lower_case(file_class) + '-' + lower_case(extension.substr(1)) + ".xml");
+    if (write_if_changed(package, mime_package(mime_type, extension, file_class))) {
+        refresh_later("update-mime-database", folders_.data_home / "mime");
+    }
+
+    const auto entry = desktop_entry_path(file_class);
+    const auto handled = key_file_value(read_text(entry), desktop_group, "MimeType");
+    set_desktop_entry_key(file_class, "MimeType", with_list_item(handled.value_or(""), mime_type));
+
+    const auto defaults = folders_.config_home / "mimeapps.list";
+    write_if_changed(defaults, with_key_file_value(read_text(defaults), defaults_group, mime_type,
+                                                   entry.filename().string()));
+}
+
+void FreedesktopFileTypeRegistry::set_desktop_entry_key(const std::string& file_class,
+                                                        std::string_view key,
+                                                        const std::string& value) {
+    const auto entry = desktop_entry_path(file_class);
+    std::string content = read_text(entry);
+    // A new entry only serves the file type; the installed program has its own menu entry.
+    if (!key_file_value(content, desktop_group, "Type")) {
+        content = with_key_file_value(content, desktop_group, "Type", "Application");
+        content = with_key_file_value(content, desktop_group, "NoDisplay", "true");
+        content = with_key_file_value(content, desktop_group, "Icon", lower_case(file_class));
+    }
+    if (write_if_changed(entry, with_key_file_value(content, desktop_group, key, value))) {
+        refresh_later("update-desktop-database", entry.parent_path());
+    }
+}
+
+// The caches are rebuilt once, after the writes of this start, without waiting for the tools.
+void FreedesktopFileTypeRegistry::refresh_later(const QString& tool,
+                                                const std::filesystem::path& folder) {
+    if (!QCoreApplication::instance() || pending_refreshes_.contains(tool)) {
+        return;
+    }
+    pending_refreshes_.insert(tool);
+    QTimer::singleShot(0, &refresh_context_,
+                       [this, tool, arguments = QStringList{qt_path(folder)}] {
+                           pending_refreshes_.erase(tool);
+                           start_tool_(tool, arguments);
+                       });
+}
+
+std::unique_ptr<FileTypeRegistry> make_desktop_file_type_registry() {
+    const auto folder = [](QStandardPaths::StandardLocation location) {
+        return QFileInfo(QStandardPaths::writableLocation(location)).filesystemFilePath();
+    };
+    return std::make_unique<FreedesktopFileTypeRegistry>(
+        FreedesktopFileTypeRegistry::Folders{folder(QStandardPaths::GenericDataLocation),
+                                             folder(QStandardPaths::GenericConfigLocation)});
+}
+
+} // namespace ferrocase

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "engine/file_transform.h"
+#include "tests/support/file_helpers.h"
+
+#include <filesystem>
+#include <string>
+
+namespace ferrocase::testing {
+
+constexpr const char* document_password = "Tiger&Lily 42";
+
+// Writes the plain bytes to the path and encrypts them there, as the program encrypts a file with
+// the password and the slider at its first step.
+FileResult write_encrypted_document(const std::filesystem::path& path, const Bytes& plain);
+
+} // namespace ferrocase::testing

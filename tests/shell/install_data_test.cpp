@@ -1,0 +1,110 @@
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The installed tree, validated with the desktop's own tools where they are installed.
+class InstallDataTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void installs_each_file_in_its_standard_place_data();
+    void installs_each_file_in_its_standard_place();
+    void the_desktop_entry_passes_its_validator();
+    void the_metainfo_passes_its_validator();
+    void the_mime_package_binds_the_glob_to_the_type();
+
+private:
+    QString installed(const QString& relative) const { return prefix_.filePath(relative); }
+    // Runs a tool to its end; returns its exit code and fills in what it printed.
+    static int run(const QString& tool, const QStringList& arguments, QString& output);
+
+    QTemporaryDir prefix_;
+};
+
+int InstallDataTest::run(const QString& tool, const QStringList& arguments, QString& output) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(tool, arguments);
+    if (!process.waitForFinished(120000)) {
+        output = tool + " did not finish";
+        return -1;
+    }
+    output = QString::fromUtf8(process.readAll());
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+void InstallDataTest::initTestCase() {
+    QVERIFY(prefix_.isValid());
+    QString output;
+    const int result = run(FERROCASE_CMAKE_COMMAND,
+                           {"--install", FERROCASE_BUILD_DIR, "--prefix", prefix_.path()}, output);
+    QVERIFY2(result == 0, qPrintable(output));
+}
+
+void InstallDataTest::installs_each_file_in_its_standard_place_data() {
+    QTest::addColumn<QString>("file");
+
+    QTest::addRow("the program") << "bin/ferrocase";
+    QTest::addRow("the desktop entry")
+        << "share/applications/io.github.ferrocase.ferrocase.desktop";
+    QTest::addRow("the MIME type") << "share/mime/packages/ferrocase.xml";
+    QTest::addRow("the metainfo") << "share/metainfo/io.github.ferrocase.ferrocase.metainfo.xml";
+    QTest::addRow("the icon") << "share/icons/hicolor/scalable/apps/ferrocase.svg";
+}
+
+void InstallDataTest::installs_each_file_in_its_standard_place() {
+    QFETCH(QString, file);
+
+    const QFileInfo info(installed(file));
+    QVERIFY2(info.isFile() && info.size() > 0, qPrintable(file));
+}
+
+void InstallDataTest::the_desktop_entry_passes_its_validator() {
+    const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
+    if (validator.isEmpty()) {
+        QSKIP("desktop-file-validate is not installed");
+    }
+    const QString entry = installed("share/applications/io.github.ferrocase.ferrocase.desktop");
+    QString output;
+    QCOMPARE(run(validator, {entry}, output), 0);
+    QVERIFY2(output.isEmpty(), qPrintable(output));
+
+    QFile file(entry);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray content = file.readAll();
+    QVERIFY(content.contains("\nExec=ferrocase shell in=%f\n"));
+    QVERIFY(content.contains("\nMimeType=application/x-ferrocase;\n"));
+}
+
+void InstallDataTest::the_metainfo_passes_its_validator() {
+    const QString validator = QStandardPaths::findExecutable("appstreamcli");
+    if (validator.isEmpty()) {
+        QSKIP("appstreamcli is not installed");
+    }
+    QString output;
+    const int result = run(validator,
+                           {"validate", "--no-net", "--strict",
+                            installed("share/metainfo/io.github.ferrocase.ferrocase.metainfo.xml")},
+                           output);
+    QVERIFY2(result == 0, qPrintable(output));
+}
+
+void InstallDataTest::the_mime_package_binds_the_glob_to_the_type() {
+    const QString update = QStandardPaths::findExecutable("update-mime-database");
+    if (update.isEmpty()) {
+        QSKIP("update-mime-database is not installed");
+    }
+    QString output;
+    QCOMPARE(run(update, {installed("share/mime")}, output), 0);
+
+    QFile globs(installed("share/mime/globs2"));
+    QVERIFY(globs.open(QIODevice::ReadOnly));
+    QVERIFY(globs.readAll().contains(":application/x-ferrocase:*.fxe\n"));
+}
+
+QTEST_GUILESS_MAIN(InstallDataTest)
+#include "install_data_test.moc"
