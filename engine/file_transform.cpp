@@ -97,37 +97,40 @@ FileResult restore_after(FileTransform& transform, RandomAccessFile& file,
 
 } // namespace
 
-std::string FileResult::describe() const {
-    const char* what = "";
-    switch (failed_step) {
+namespace {
+
+const char* failure_text(FileStep step) {
+    switch (step) {
     case FileStep::none:
-        return "processed " + path.string();
+        return "processed ";
     case FileStep::open_source:
-        what = "could not open ";
-        break;
+        return "could not open ";
     case FileStep::create_destination:
-        what = "could not create a new file beside ";
-        break;
+        return "could not create a new file beside ";
     case FileStep::length:
-        what = "could not find the length of ";
-        break;
+        return "could not find the length of ";
     case FileStep::read:
-        what = "could not read ";
-        break;
+        return "could not read ";
     case FileStep::write:
-        what = "could not write ";
-        break;
+        return "could not write ";
     case FileStep::sync:
-        what = "could not save to disk ";
-        break;
+        return "could not save to disk ";
     case FileStep::close:
-        what = "could not close ";
-        break;
+        return "could not close ";
     case FileStep::replace_destination:
-        what = "could not replace ";
-        break;
+        return "could not replace ";
     }
-    std::string text = what + path.string() + ": " + error.message();
+    return "could not process ";
+}
+
+} // namespace
+
+std::string FileResult::describe() const {
+    std::string text = failure_text(failed_step) + path.string();
+    if (ok()) {
+        return text;
+    }
+    text += ": " + error.message();
     if (partly_transformed) {
         text += "; the file could not be put back and is left partly transformed";
     }
