@@ -67,6 +67,8 @@ frmdirtree::frmdirtree(AppState& state, QWidget* main_window)
     connect(File1, &QListWidget::itemDoubleClicked, this, &frmdirtree::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frmdirtree::Command2_Click);
     if (main_window_) {
+        // Opens over the window it fills, where the user is looking.
+        move(main_window_->frameGeometry().center() - rect().center());
         // The chooser has no Qt parent, so it must not outlive the window it reports to.
         connect(main_window_, &QObject::destroyed, this, &QWidget::close);
     }
