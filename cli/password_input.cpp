@@ -90,6 +90,10 @@ PasswordInput check_password(std::string_view utf8, std::string_view verificatio
                 "the password's character \"" + utf8_of(*encoded.unmappable) +
                     "\" has no code in Windows-1252; use Western letters, digits and signs"};
     }
+    if (encoded.bytes.size() > longest_password) {
+        return {{},
+                "the password is longer than " + std::to_string(longest_password) + " characters"};
+    }
     return {encoded.bytes, {}};
 }
 

@@ -7,6 +7,9 @@
 
 namespace ferrocase {
 
+// The key cursor is a 16-bit counter that must reach the length plus one.
+constexpr std::size_t longest_password = 32766;
+
 // The result of turning a password into the one-byte codes of Windows-1252.
 struct EncodedPassword {
     std::string bytes;

@@ -106,6 +106,8 @@ private slots:
         QTest::addRow("empty") << QByteArray("\n") << "no password provided";
         QTest::addRow("no code in Windows-1252")
             << QByteArray("p\xE2\x82\xBF\n") << "has no code in Windows-1252";
+        QTest::addRow("longer than the key cursor can count") << QByteArray(32767, 'k') + '\n'
+                                                              << "longer than 32766 characters";
     }
 
     void refusalsAreUsageErrors() {
