@@ -224,4 +224,4 @@ void X11OpenDocumentTest::the_desktop_opens_a_document_with_the_program() {
 }
 
 QTEST_GUILESS_MAIN(X11OpenDocumentTest)
-#include "x11_open_document_test.moc"
+#include "tst_x11_open_document.moc"

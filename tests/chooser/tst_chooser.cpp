@@ -396,4 +396,4 @@ void ChooserTest::set_always_on_top_keeps_position_and_size() {
 }
 
 QTEST_MAIN(ChooserTest)
-#include "chooser_test.moc"
+#include "tst_chooser.moc"

@@ -113,4 +113,4 @@ void OpenedDocumentTest::queues_nothing_without_an_existing_file() {
 }
 
 QTEST_GUILESS_MAIN(OpenedDocumentTest)
-#include "opened_document_test.moc"
+#include "tst_opened_document.moc"

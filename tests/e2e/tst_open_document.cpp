@@ -59,4 +59,4 @@ void OpenDocumentTest::an_opened_document_is_decrypted_with_the_typed_password()
 }
 
 QTEST_MAIN(OpenDocumentTest)
-#include "open_document_test.moc"
+#include "tst_open_document.moc"

@@ -107,4 +107,4 @@ void InstallDataTest::the_mime_package_binds_the_glob_to_the_type() {
 }
 
 QTEST_GUILESS_MAIN(InstallDataTest)
-#include "install_data_test.moc"
+#include "tst_install_data.moc"

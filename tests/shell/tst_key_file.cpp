@@ -122,4 +122,4 @@ void KeyFileTest::exec_from_open_command() {
 }
 
 QTEST_GUILESS_MAIN(KeyFileTest)
-#include "key_file_test.moc"
+#include "tst_key_file.moc"

@@ -258,4 +258,4 @@ void FreedesktopRegistryTest::gio_reports_the_type_and_its_default_application()
 }
 
 QTEST_GUILESS_MAIN(FreedesktopRegistryTest)
-#include "freedesktop_registry_test.moc"
+#include "tst_freedesktop_registry.moc"

@@ -152,4 +152,4 @@ void CommandLineTest::desktop_arguments_give_the_document_path() {
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)
-#include "command_line_test.moc"
+#include "tst_command_line.moc"

@@ -102,4 +102,4 @@ void StartupTest::command_line_is_read_once() {
 }
 
 QTEST_MAIN(StartupTest)
-#include "startup_test.moc"
+#include "tst_startup.moc"

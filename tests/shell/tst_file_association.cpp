@@ -132,4 +132,4 @@ void FileAssociationTest::executable_is_named_as_path_finds_it() {
 }
 
 QTEST_GUILESS_MAIN(FileAssociationTest)
-#include "file_association_test.moc"
+#include "tst_file_association.moc"
