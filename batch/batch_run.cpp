@@ -101,11 +101,11 @@ void finish(AppState& state, BatchWindow& window, const std::vector<std::string>
     window.set_title(state.window_title);
     window.enable_window();
     window.set_busy_pointer(false);
-    // Leaving the program should not wait for a click.
+    // A failed file is worth a click even on the way out; "Finished !" is not.
+    if (!failures.empty()) {
+        window.show_message(failures_text(failures), MessageIcon::error);
+    }
     if (!window.quit_requested()) {
-        if (!failures.empty()) {
-            window.show_message(failures_text(failures), MessageIcon::error);
-        }
         window.show_message(finished_text, MessageIcon::exclamation);
     }
     state.file_count = 0;

@@ -36,6 +36,7 @@ private slots:
     void failed_decryption_keeps_its_source();
     void second_run_is_refused_while_one_runs();
     void quit_finishes_the_current_file_and_starts_no_other();
+    void quit_still_reports_a_failed_file();
 
 private:
     fs::path make(const std::string& name, const Bytes& bytes);
@@ -329,6 +330,28 @@ void BatchRunTest::quit_finishes_the_current_file_and_starts_no_other() {
     QCOMPARE(state_->file_count, 0);
     QVERIFY(!state_->run_in_progress);
     QCOMPARE(window.log.last(), QStringLiteral("enable_form"));
+}
+
+void BatchRunTest::quit_still_reports_a_failed_file() {
+    const Bytes plain = random_bytes(25000, 16);
+    const auto failing = make("failing.txt", plain);
+    const auto untouched = make("untouched.txt", plain);
+    queue({failing, untouched});
+
+    FakeBatchWindow window;
+    ready(window);
+    FaultyFileSystem faulty;
+    faulty.fail(Operation::read, 1);
+    faulty.on_open = [&](const fs::path&) { window.quit = true; };
+    QCOMPARE(run_batch(*state_, window, faulty), RunOutcome::stopped_to_quit);
+
+    const QStringList messages = window.entries("message");
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages[0].startsWith("message 16 One file could not be processed:\n") &&
+                 messages[0].contains("failing.txt"),
+             qPrintable(messages[0]));
+    QVERIFY(read_file(failing) == plain);
+    QVERIFY(read_file(untouched) == plain);
 }
 
 QTEST_GUILESS_MAIN(BatchRunTest)
