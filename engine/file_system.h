@@ -15,6 +15,7 @@ public:
     virtual ~RandomAccessFile() = default;
 
     virtual std::error_code size(std::int64_t& length) = 0;
+    virtual std::error_code permissions(std::filesystem::perms& permissions) = 0;
     virtual std::error_code read_at(std::int64_t offset, std::span<std::uint8_t> bytes,
                                     std::size_t& bytes_read) = 0;
     virtual std::error_code write_at(std::int64_t offset, std::span<const std::uint8_t> bytes) = 0;
@@ -42,8 +43,11 @@ public:
     // Existing regular files only; nothing is created.
     virtual OpenedFile open_for_reading(const std::filesystem::path& path) = 0;
     virtual OpenedFile open_for_update(const std::filesystem::path& path) = 0;
-    // A new, empty, uniquely named file in the folder of `target`, for replacing it atomically.
-    virtual CreatedFile create_beside(const std::filesystem::path& target) = 0;
+    // A new, empty, uniquely named file in the folder of `target`, for replacing it atomically;
+    // it gets no more permissions than given.
+    virtual CreatedFile create_beside(const std::filesystem::path& target,
+                                      std::filesystem::perms permissions) = 0;
+    virtual bool exists(const std::filesystem::path& path) = 0;
     virtual std::error_code rename_over(const std::filesystem::path& from,
                                         const std::filesystem::path& to) = 0;
     virtual std::error_code remove(const std::filesystem::path& path) = 0;

@@ -224,7 +224,14 @@ FileResult decrypt_file(EngineState& state, FileSystem& fs, const std::filesyste
     if (auto error = input->size(length)) {
         return failure(FileStep::length, source, error);
     }
-    auto [output, temporary, create_error] = fs.create_beside(destination);
+    // The plain text must not be readable by more people than the encrypted file; where the
+    // source's permissions cannot be read, only the owner gets any.
+    auto permissions = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+    if (input->permissions(permissions)) {
+        permissions = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+    }
+    const bool on_disk = durability == Durability::on_disk || fs.exists(destination);
+    auto [output, temporary, create_error] = fs.create_beside(destination, permissions);
     if (!output) {
         return failure(FileStep::create_destination, destination, create_error);
     }
@@ -271,7 +278,7 @@ FileResult decrypt_file(EngineState& state, FileSystem& fs, const std::filesyste
     }
     yield();
     input->close();
-    if (durability == Durability::on_disk) {
+    if (on_disk) {
         if (auto error = output->sync()) {
             return discard(failure(FileStep::sync, temporary, error));
         }
@@ -284,7 +291,7 @@ FileResult decrypt_file(EngineState& state, FileSystem& fs, const std::filesyste
         fs.remove(temporary);
         return failure(FileStep::replace_destination, destination, error);
     }
-    if (durability == Durability::on_disk) {
+    if (on_disk) {
         if (auto error = fs.sync_directory(destination.parent_path())) {
             return failure(FileStep::sync, destination.parent_path(), error);
         }

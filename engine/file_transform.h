@@ -56,11 +56,13 @@ FileResult encrypt_file(EngineState& state, FileSystem& fs, const std::filesyste
                         const Yield& yield);
 
 // How far a decrypted file is written before decrypt_file returns. Forcing a file of a gigabyte
-// to disk takes seconds, so it is asked for only when the source is about to be deleted.
+// to disk takes seconds, so it is asked for only when the source is about to be deleted; a file
+// that replaces an existing one always goes to disk first.
 enum class Durability { page_cache, on_disk };
 
 // Transforms `source` into `destination`, replacing an existing destination only once the new
-// content is complete. The source is never changed.
+// content is complete. The source is never changed. The new file is no more readable than the
+// source.
 FileResult decrypt_file(EngineState& state, FileSystem& fs, const std::filesystem::path& source,
                         const std::filesystem::path& destination, Durability durability,
                         const Yield& yield);

@@ -35,6 +35,15 @@ public:
         return {};
     }
 
+    std::error_code permissions(std::filesystem::perms& permissions) override {
+        struct stat status {};
+        if (::fstat(descriptor_, &status) != 0) {
+            return last_error();
+        }
+        permissions = static_cast<std::filesystem::perms>(status.st_mode & 07777);
+        return {};
+    }
+
     std::error_code read_at(std::int64_t offset, std::span<std::uint8_t> bytes,
                             std::size_t& bytes_read) override {
         bytes_read = 0;
@@ -118,7 +127,10 @@ public:
         return open_regular_file(path, O_RDWR);
     }
 
-    CreatedFile create_beside(const std::filesystem::path& target) override {
+    CreatedFile create_beside(const std::filesystem::path& target,
+                              std::filesystem::perms permissions) override {
+        // Read and write bits only; the umask still applies, as for any new file.
+        const auto mode = static_cast<mode_t>(permissions) & 0666;
         static std::minstd_rand names{std::random_device{}()};
         const std::filesystem::path folder = target.parent_path();
         for (int attempt = 0; attempt < 100; ++attempt) {
@@ -127,9 +139,8 @@ public:
             name += ".ferrocase-";
             name += std::to_string(names() % 1000000);
             const std::filesystem::path candidate = folder / name;
-            // Mode 0666 so the finished file gets the permissions the umask gives new files.
             const int descriptor =
-                ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+                ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
             if (descriptor >= 0) {
                 return {std::make_unique<LocalFile>(descriptor), candidate, {}};
             }
@@ -138,6 +149,11 @@ public:
             }
         }
         return {nullptr, {}, std::make_error_code(std::errc::file_exists)};
+    }
+
+    bool exists(const std::filesystem::path& path) override {
+        std::error_code error;
+        return std::filesystem::exists(std::filesystem::symlink_status(path, error));
     }
 
     std::error_code rename_over(const std::filesystem::path& from,

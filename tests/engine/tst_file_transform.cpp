@@ -257,6 +257,52 @@ private slots:
         QCOMPARE(read_file(path("lost.bin")), expected);
     }
 
+    void decryptedFileIsNoMoreReadableThanItsSource_data() {
+        QTest::addColumn<int>("source");
+        QTest::addColumn<int>("decrypted");
+        QTest::addRow("private stays private") << 0600 << 0600;
+        QTest::addRow("readable by the group") << 0640 << 0640;
+        QTest::addRow("no execute bits, umask applies") << 0777 << 0644;
+    }
+
+    void decryptedFileIsNoMoreReadableThanItsSource() {
+        QFETCH(int, source);
+        QFETCH(int, decrypted);
+        const mode_t saved = ::umask(022);
+        write_file(path("m.fxe"), random_bytes(10, 11));
+        QCOMPARE(::chmod(path("m.fxe").c_str(), static_cast<mode_t>(source)), 0);
+        EngineState state = engine_state(1);
+        const FileResult result = decrypt_file(state, local_file_system(), path("m.fxe"), path("m"),
+                                               Durability::page_cache, [] {});
+        ::umask(saved);
+        QVERIFY(result.ok());
+        struct stat status {};
+        QCOMPARE(::stat(path("m").c_str(), &status), 0);
+        QCOMPARE(static_cast<int>(status.st_mode & 07777), decrypted);
+    }
+
+    // Replacing a file the user already had is done only with the new one safely on disk.
+    void replacingAFileSyncsTheNewOneFirst_data() {
+        QTest::addColumn<bool>("existing");
+        QTest::addColumn<int>("syncs");
+        QTest::addRow("new name") << false << 0;
+        QTest::addRow("existing file") << true << 1;
+    }
+
+    void replacingAFileSyncsTheNewOneFirst() {
+        QFETCH(bool, existing);
+        QFETCH(int, syncs);
+        write_file(path("n.fxe"), random_bytes(10, 12));
+        if (existing) {
+            write_file(path("n"), random_bytes(10, 13));
+        }
+        FaultyFileSystem counting;
+        EngineState state = engine_state(1);
+        QVERIFY(decrypt_file(state, counting, path("n.fxe"), path("n"), Durability::page_cache, [] {
+                }).ok());
+        QCOMPARE(counting.calls(Operation::sync), syncs);
+    }
+
     void decryptionFaultLeavesSourceAndDestination_data() {
         QTest::addColumn<Operation>("operation");
         QTest::addColumn<int>("nth");

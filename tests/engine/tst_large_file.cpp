@@ -45,6 +45,10 @@ public:
         }
         return {};
     }
+    std::error_code permissions(std::filesystem::perms& permissions) override {
+        permissions = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+        return {};
+    }
     std::error_code sync() override { return {}; }
     std::error_code close() override { return {}; }
 
@@ -61,7 +65,10 @@ public:
     OpenedFile open_for_update(const std::filesystem::path&) override {
         return {std::make_unique<VirtualFile>(length_, record), {}};
     }
-    CreatedFile create_beside(const std::filesystem::path&) override { return {nullptr, {}, {}}; }
+    CreatedFile create_beside(const std::filesystem::path&, std::filesystem::perms) override {
+        return {nullptr, {}, {}};
+    }
+    bool exists(const std::filesystem::path&) override { return true; }
     std::error_code rename_over(const std::filesystem::path&,
                                 const std::filesystem::path&) override {
         return {};

@@ -11,6 +11,9 @@ public:
         : real_(std::move(real)), faults_(faults) {}
 
     std::error_code size(std::int64_t& length) override { return real_->size(length); }
+    std::error_code permissions(std::filesystem::perms& permissions) override {
+        return real_->permissions(permissions);
+    }
 
     std::error_code read_at(std::int64_t offset, std::span<std::uint8_t> bytes,
                             std::size_t& bytes_read) override {
@@ -102,8 +105,9 @@ OpenedFile FaultyFileSystem::open_for_update(const std::filesystem::path& path) 
     return opened;
 }
 
-CreatedFile FaultyFileSystem::create_beside(const std::filesystem::path& target) {
-    auto created = real_.create_beside(target);
+CreatedFile FaultyFileSystem::create_beside(const std::filesystem::path& target,
+                                            std::filesystem::perms permissions) {
+    auto created = real_.create_beside(target, permissions);
     if (created.file) {
         created.file = std::make_unique<FaultyFile>(std::move(created.file), *this);
     }

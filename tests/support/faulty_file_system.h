@@ -29,7 +29,9 @@ public:
 
     OpenedFile open_for_reading(const std::filesystem::path& path) override;
     OpenedFile open_for_update(const std::filesystem::path& path) override;
-    CreatedFile create_beside(const std::filesystem::path& target) override;
+    CreatedFile create_beside(const std::filesystem::path& target,
+                              std::filesystem::perms permissions) override;
+    bool exists(const std::filesystem::path& path) override { return real_.exists(path); }
     std::error_code rename_over(const std::filesystem::path& from,
                                 const std::filesystem::path& to) override;
     std::error_code remove(const std::filesystem::path& path) override;
