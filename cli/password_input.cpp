@@ -18,6 +18,11 @@ std::string first_line(std::istream& in) {
     if (!line.empty() && line.back() == '\r') {
         line.pop_back();
     }
+    // Some editors start a UTF-8 file with an invisible byte-order mark; it is not typed.
+    constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
+    if (line.starts_with(byte_order_mark)) {
+        line.erase(0, byte_order_mark.size());
+    }
     return line;
 }
 

@@ -139,6 +139,16 @@ private slots:
         QVERIFY(!fs::exists(path("notes.txt.FXE")));
     }
 
+    void byteOrderMarkIsNotPartOfThePassword() {
+        const Bytes plain = random_bytes(700, 6);
+        write_file(path("bom.txt"), plain);
+        write_file(path("pw-bom"),
+                   Bytes{0xEF, 0xBB, 0xBF, 's', '3', 'c', 'r', 'e', 't', '\r', '\n'});
+        QCOMPARE(run({"--password-file", "pw-bom", "bom.txt"}).exitCode, 0);
+        QCOMPARE(run({"--password-file", "pw", "--multiple", "bom.txt"}).exitCode, 0);
+        QCOMPARE(read_file(path("bom.txt")), plain);
+    }
+
     void multipleEncryptsFxeFilesInPlace() {
         const Bytes plain = random_bytes(500, 3);
         write_file(path("x.fxe"), plain);
