@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    fonts-dejavu-core
+    fonts-dejavu-core fonts-liberation2
     shared-mime-info desktop-file-utils libglib2.0-bin
 )
 test_packages=(xvfb xauth xkb-data x11-xkb-utils xdotool appstream)
