@@ -19,6 +19,10 @@ public:
             return "the file ended sooner than its length said (it changed while being read)";
         case EngineError::short_write:
             return "not all bytes could be written";
+        case EngineError::in_use:
+            return "in use by another run";
+        case EngineError::size_changed:
+            return "another program changed the file's length while it was being processed";
         }
         return "unknown error";
     }

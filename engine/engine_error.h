@@ -10,6 +10,8 @@ enum class EngineError {
     no_destination_name,
     short_read,
     short_write,
+    in_use,
+    size_changed,
 };
 
 const std::error_category& engine_category();

@@ -4,9 +4,31 @@
 #include <filesystem>
 #include <memory>
 #include <span>
+#include <string>
 #include <system_error>
+#include <vector>
 
 namespace ferrocase {
+
+// Which file a name leads to: two names of one file (a link, a hard link, "./f" and "f") have
+// the same identity.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+
+    bool operator==(const FileIdentity&) const = default;
+    bool operator<(const FileIdentity& other) const {
+        return device != other.device ? device < other.device : inode < other.inode;
+    }
+};
+
+struct FileStatus {
+    FileIdentity identity;
+    std::int64_t size = 0;
+    std::filesystem::perms permissions = std::filesystem::perms::none;
+    std::uint32_t owner = 0;
+    std::uint32_t group = 0;
+};
 
 // An open file addressed by 0-based byte offsets. Reads and writes move all the bytes asked for
 // unless the end of the file or an error comes first.
@@ -14,14 +36,25 @@ class RandomAccessFile {
 public:
     virtual ~RandomAccessFile() = default;
 
-    virtual std::error_code size(std::int64_t& length) = 0;
-    virtual std::error_code permissions(std::filesystem::perms& permissions) = 0;
+    virtual std::error_code status(FileStatus& status) = 0;
     virtual std::error_code read_at(std::int64_t offset, std::span<std::uint8_t> bytes,
                                     std::size_t& bytes_read) = 0;
     virtual std::error_code write_at(std::int64_t offset, std::span<const std::uint8_t> bytes) = 0;
-    // Forces what was written to the storage device.
+    // Asks the system to start writing these bytes to the device without waiting, so that a
+    // later sync has little left to do.
+    virtual void start_writeback(std::int64_t offset, std::int64_t length) = 0;
+    // Forces the content and the length to the storage device.
     virtual std::error_code sync() = 0;
     virtual std::error_code close() = 0;
+};
+
+// A file being written that has no name of its own until it is put in place; dropped or closed
+// before that, it leaves nothing behind.
+class NewFile : public RandomAccessFile {
+public:
+    // Gives the file its target's name, replacing whatever is there in one step. Sync the
+    // content first; the folder's entry is on disk only once the folder is synced too.
+    virtual std::error_code put_in_place() = 0;
 };
 
 struct OpenedFile {
@@ -30,28 +63,36 @@ struct OpenedFile {
 };
 
 struct CreatedFile {
-    std::unique_ptr<RandomAccessFile> file;
-    std::filesystem::path path;
+    std::unique_ptr<NewFile> file;
     std::error_code error;
 };
 
-// The file-system operations the engine needs; tests put a faulty one in its place.
+// The file-system operations the engine needs; tests put a faulty one, or a simulated one that
+// can lose what was not synced, in its place.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
-    // Existing regular files only; nothing is created.
+    // Existing regular files only; nothing is created. The file stays locked against other runs
+    // until it is closed: a file another run holds fails with EngineError::in_use.
     virtual OpenedFile open_for_reading(const std::filesystem::path& path) = 0;
     virtual OpenedFile open_for_update(const std::filesystem::path& path) = 0;
-    // A new, empty, uniquely named file in the folder of `target`, for replacing it atomically;
-    // it gets no more permissions than given.
-    virtual CreatedFile create_beside(const std::filesystem::path& target,
-                                      std::filesystem::perms permissions) = 0;
+    // A new file that will replace `target` (see NewFile). It belongs to the owner of `like`
+    // where the system allows, and gets no more read and write permissions than `like`, nor
+    // than an existing target.
+    virtual CreatedFile create_new(const std::filesystem::path& target, const FileStatus& like) = 0;
     virtual bool exists(const std::filesystem::path& path) = 0;
-    virtual std::error_code rename_over(const std::filesystem::path& from,
-                                        const std::filesystem::path& to) = 0;
     virtual std::error_code remove(const std::filesystem::path& path) = 0;
     virtual std::error_code sync_directory(const std::filesystem::path& directory) = 0;
+    // Forces everything written on the file system that holds `path` to its device: one flush
+    // for many files.
+    virtual std::error_code sync_file_system(const std::filesystem::path& path) = 0;
+
+    // For the recovery records of interrupted runs.
+    virtual std::error_code create_directories(const std::filesystem::path& folder) = 0;
+    virtual std::vector<std::filesystem::path> list(const std::filesystem::path& folder) = 0;
+    // A new named file, created empty and locked like an opened one; fails if the name exists.
+    virtual OpenedFile create_exclusive(const std::filesystem::path& path) = 0;
 };
 
 // The machine's own file system.

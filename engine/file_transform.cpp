@@ -153,10 +153,11 @@ FileResult encrypt_file(EngineState& state, FileSystem& fs, const std::filesyste
     if (!file) {
         return failure(FileStep::open_source, path, open_error);
     }
-    std::int64_t length = 0;
-    if (auto error = file->size(length)) {
+    FileStatus status;
+    if (auto error = file->status(status)) {
         return failure(FileStep::length, path, error);
     }
+    const std::int64_t length = status.size;
     state.source_length = length;
     FileTransform transform(state, length);
     state.file_position = 1;
@@ -220,26 +221,20 @@ FileResult decrypt_file(EngineState& state, FileSystem& fs, const std::filesyste
     if (!input) {
         return failure(FileStep::open_source, source, open_error);
     }
-    std::int64_t length = 0;
-    if (auto error = input->size(length)) {
+    FileStatus status;
+    if (auto error = input->status(status)) {
         return failure(FileStep::length, source, error);
     }
-    // The plain text must not be readable by more people than the encrypted file; where the
-    // source's permissions cannot be read, only the owner gets any.
-    auto permissions = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
-    if (input->permissions(permissions)) {
-        permissions = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
-    }
+    const std::int64_t length = status.size;
     const bool on_disk = durability == Durability::on_disk || fs.exists(destination);
-    auto [output, temporary, create_error] = fs.create_beside(destination, permissions);
+    auto [output, create_error] = fs.create_new(destination, status);
     if (!output) {
         return failure(FileStep::create_destination, destination, create_error);
     }
-    // Until the rename at the end, the destination's old content is untouched; on any failure
-    // the half-written new one goes away.
+    // Until the new file is put in place at the end, the destination's old content is
+    // untouched; on any failure the half-written new one goes away with its handle.
     auto discard = [&](FileResult result) {
         output->close();
-        fs.remove(temporary);
         return result;
     };
 
@@ -258,7 +253,7 @@ FileResult decrypt_file(EngineState& state, FileSystem& fs, const std::filesyste
             transform.transform(transform.block(block));
         }
         if (auto error = output->write_at(offset, run)) {
-            return discard(failure(FileStep::write, temporary, error));
+            return discard(failure(FileStep::write, destination, error));
         }
         for (std::int64_t block = 0; block < blocks; ++block) {
             state.file_position += state.block_size;
@@ -274,22 +269,20 @@ FileResult decrypt_file(EngineState& state, FileSystem& fs, const std::filesyste
     }
     transform.transform(tail);
     if (auto error = output->write_at(tail_offset, tail)) {
-        return discard(failure(FileStep::write, temporary, error));
+        return discard(failure(FileStep::write, destination, error));
     }
     yield();
     input->close();
     if (on_disk) {
         if (auto error = output->sync()) {
-            return discard(failure(FileStep::sync, temporary, error));
+            return discard(failure(FileStep::sync, destination, error));
         }
     }
-    if (auto error = output->close()) {
-        fs.remove(temporary);
-        return failure(FileStep::close, temporary, error);
+    if (auto error = output->put_in_place()) {
+        return discard(failure(FileStep::replace_destination, destination, error));
     }
-    if (auto error = fs.rename_over(temporary, destination)) {
-        fs.remove(temporary);
-        return failure(FileStep::replace_destination, destination, error);
+    if (auto error = output->close()) {
+        return failure(FileStep::close, destination, error);
     }
     if (on_disk) {
         if (auto error = fs.sync_directory(destination.parent_path())) {

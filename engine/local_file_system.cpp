@@ -1,10 +1,12 @@
 #include "engine/engine_error.h"
 #include "engine/file_system.h"
+#include "engine/temporary_name.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <random>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,32 +17,37 @@ std::error_code last_error() {
     return {errno, std::system_category()};
 }
 
-class LocalFile : public RandomAccessFile {
+FileStatus to_status(const struct stat& info) {
+    return {.identity = {static_cast<std::uint64_t>(info.st_dev),
+                         static_cast<std::uint64_t>(info.st_ino)},
+            .size = info.st_size,
+            .permissions = static_cast<std::filesystem::perms>(info.st_mode & 07777),
+            .owner = info.st_uid,
+            .group = info.st_gid};
+}
+
+std::filesystem::path folder_of(const std::filesystem::path& path) {
+    return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+}
+
+class LocalFile : public NewFile {
 public:
     explicit LocalFile(int descriptor) : descriptor_(descriptor) {}
-    ~LocalFile() override {
-        if (descriptor_ >= 0) {
-            ::close(descriptor_);
-        }
-    }
+    // A new file that replaces `target` when put in place; `temporary` is its name until then,
+    // or empty when it has none.
+    LocalFile(int descriptor, std::filesystem::path target, std::filesystem::path temporary)
+        : descriptor_(descriptor), target_(std::move(target)), temporary_(std::move(temporary)),
+          is_new_(true) {}
+    ~LocalFile() override { close(); }
     LocalFile(const LocalFile&) = delete;
     LocalFile& operator=(const LocalFile&) = delete;
 
-    std::error_code size(std::int64_t& length) override {
-        struct stat status {};
-        if (::fstat(descriptor_, &status) != 0) {
+    std::error_code status(FileStatus& status) override {
+        struct stat info {};
+        if (::fstat(descriptor_, &info) != 0) {
             return last_error();
         }
-        length = status.st_size;
-        return {};
-    }
-
-    std::error_code permissions(std::filesystem::perms& permissions) override {
-        struct stat status {};
-        if (::fstat(descriptor_, &status) != 0) {
-            return last_error();
-        }
-        permissions = static_cast<std::filesystem::perms>(status.st_mode & 07777);
+        status = to_status(info);
         return {};
     }
 
@@ -85,19 +92,89 @@ public:
         return {};
     }
 
+    void start_writeback(std::int64_t offset, std::int64_t length) override {
+        // Only a hint: where the system cannot, the final sync does it all.
+        ::sync_file_range(descriptor_, offset, length, SYNC_FILE_RANGE_WRITE);
+    }
+
     std::error_code sync() override {
-        return ::fsync(descriptor_) == 0 ? std::error_code{} : last_error();
+        return ::fdatasync(descriptor_) == 0 ? std::error_code{} : last_error();
+    }
+
+    std::error_code put_in_place() override {
+        if (!temporary_.empty()) {
+            if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+                return last_error();
+            }
+            temporary_.clear();
+            is_new_ = false;
+            return {};
+        }
+        if (link_to(target_) == 0) {
+            is_new_ = false;
+            return {};
+        }
+        if (errno != EEXIST) {
+            return last_error();
+        }
+        // A link cannot replace a name: link under a temporary name, then rename that over the
+        // target. Should the program stop in between, the next file written to this target
+        // removes the leftover.
+        const std::filesystem::path temporary = folder_of(target_) / temporary_name(target_);
+        if (link_to(temporary) != 0) {
+            return last_error();
+        }
+        if (::rename(temporary.c_str(), target_.c_str()) != 0) {
+            const std::error_code error = last_error();
+            ::unlink(temporary.c_str());
+            return error;
+        }
+        is_new_ = false;
+        return {};
     }
 
     std::error_code close() override {
+        if (descriptor_ < 0) {
+            return {};
+        }
+        if (is_new_ && !temporary_.empty()) {
+            ::unlink(temporary_.c_str());
+        }
         const int descriptor = descriptor_;
         descriptor_ = -1;
         return ::close(descriptor) == 0 ? std::error_code{} : last_error();
     }
 
 private:
+    int link_to(const std::filesystem::path& name) {
+        const std::string own_name = "/proc/self/fd/" + std::to_string(descriptor_);
+        if (::linkat(AT_FDCWD, own_name.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            return 0;
+        }
+        if (errno != ENOENT) {
+            return -1;
+        }
+        // Without /proc; allowed only to privileged processes.
+        return ::linkat(descriptor_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
+    }
+
     int descriptor_;
+    std::filesystem::path target_;
+    std::filesystem::path temporary_;
+    bool is_new_ = false;
 };
+
+// Another run holds the file while it is processed. File systems without locks process it
+// unlocked, as they must.
+std::error_code lock(int descriptor) {
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+        return {};
+    }
+    if (errno == EWOULDBLOCK) {
+        return EngineError::in_use;
+    }
+    return {};
+}
 
 // Opens an existing path and accepts it only if it is a regular file. O_NONBLOCK keeps a FIFO
 // from blocking the open; it means nothing for regular files.
@@ -107,14 +184,27 @@ OpenedFile open_regular_file(const std::filesystem::path& path, int access) {
         return {nullptr, last_error()};
     }
     auto file = std::make_unique<LocalFile>(descriptor);
-    struct stat status {};
-    if (::fstat(descriptor, &status) != 0) {
+    struct stat info {};
+    if (::fstat(descriptor, &info) != 0) {
         return {nullptr, last_error()};
     }
-    if (!S_ISREG(status.st_mode)) {
+    if (!S_ISREG(info.st_mode)) {
         return {nullptr, EngineError::not_a_regular_file};
     }
+    if (auto error = lock(descriptor)) {
+        return {nullptr, error};
+    }
     return {std::move(file), {}};
+}
+
+// Leftovers of runs that stopped between naming a new file and renaming it hold plain text.
+void remove_leftovers(const std::filesystem::path& target) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_of(target), error)) {
+        if (is_temporary_name_of(entry.path().filename(), target)) {
+            ::unlink(entry.path().c_str());
+        }
+    }
 }
 
 class LocalFileSystem : public FileSystem {
@@ -127,38 +217,42 @@ public:
         return open_regular_file(path, O_RDWR);
     }
 
-    CreatedFile create_beside(const std::filesystem::path& target,
-                              std::filesystem::perms permissions) override {
+    CreatedFile create_new(const std::filesystem::path& target, const FileStatus& like) override {
         // Read and write bits only; the umask still applies, as for any new file.
-        const auto mode = static_cast<mode_t>(permissions) & 0666;
-        static std::minstd_rand names{std::random_device{}()};
-        const std::filesystem::path folder = target.parent_path();
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            std::string name = ".";
-            name += target.filename().native();
-            name += ".ferrocase-";
-            name += std::to_string(names() % 1000000);
-            const std::filesystem::path candidate = folder / name;
-            const int descriptor =
-                ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
-            if (descriptor >= 0) {
-                return {std::make_unique<LocalFile>(descriptor), candidate, {}};
-            }
-            if (errno != EEXIST) {
-                return {nullptr, candidate, last_error()};
-            }
+        auto mode = static_cast<mode_t>(like.permissions) & 0666;
+        struct stat existing {};
+        if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+            mode &= existing.st_mode;
         }
-        return {nullptr, {}, std::make_error_code(std::errc::file_exists)};
+        remove_leftovers(target);
+        const std::filesystem::path folder = folder_of(target);
+        CreatedFile created;
+        int descriptor = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC | O_NOCTTY, mode);
+        if (descriptor >= 0) {
+            created.file = std::make_unique<LocalFile>(descriptor, target, std::filesystem::path{});
+        } else if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
+            // No unnamed files here: a hidden name that the next run removes if need be.
+            const std::filesystem::path temporary = folder / temporary_name(target);
+            descriptor =
+                ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+            if (descriptor < 0) {
+                return {nullptr, last_error()};
+            }
+            created.file = std::make_unique<LocalFile>(descriptor, target, temporary);
+        } else {
+            return {nullptr, last_error()};
+        }
+        // Run by root for a user, the user's plain text stays the user's. File systems without
+        // owners refuse; the file is then root's, which widens nothing.
+        if (::geteuid() == 0) {
+            [[maybe_unused]] const int ignored = ::fchown(descriptor, like.owner, like.group);
+        }
+        return created;
     }
 
     bool exists(const std::filesystem::path& path) override {
         std::error_code error;
         return std::filesystem::exists(std::filesystem::symlink_status(path, error));
-    }
-
-    std::error_code rename_over(const std::filesystem::path& from,
-                                const std::filesystem::path& to) override {
-        return ::rename(from.c_str(), to.c_str()) == 0 ? std::error_code{} : last_error();
     }
 
     std::error_code remove(const std::filesystem::path& path) override {
@@ -172,12 +266,52 @@ public:
             return last_error();
         }
         LocalFile file(descriptor);
-        const std::error_code error = file.sync();
+        const std::error_code error = ::fsync(descriptor) == 0 ? std::error_code{} : last_error();
         // Some file systems cannot sync a folder; the rename is then as durable as they allow.
         if (error && error != std::errc::invalid_argument) {
             return error;
         }
         return file.close();
+    }
+
+    std::error_code sync_file_system(const std::filesystem::path& path) override {
+        const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (descriptor < 0) {
+            return last_error();
+        }
+        LocalFile file(descriptor);
+        if (::syncfs(descriptor) != 0) {
+            return last_error();
+        }
+        return file.close();
+    }
+
+    std::error_code create_directories(const std::filesystem::path& folder) override {
+        std::error_code error;
+        std::filesystem::create_directories(folder, error);
+        return error;
+    }
+
+    std::vector<std::filesystem::path> list(const std::filesystem::path& folder) override {
+        std::vector<std::filesystem::path> names;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+            names.push_back(entry.path());
+        }
+        return names;
+    }
+
+    OpenedFile create_exclusive(const std::filesystem::path& path) override {
+        const int descriptor =
+            ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+        if (descriptor < 0) {
+            return {nullptr, last_error()};
+        }
+        auto file = std::make_unique<LocalFile>(descriptor);
+        if (auto error = lock(descriptor)) {
+            return {nullptr, error};
+        }
+        return {std::move(file), {}};
     }
 };
 

@@ -313,7 +313,6 @@ private slots:
         QTest::addRow("first write") << Operation::write << 1 << false << FileStep::write;
         QTest::addRow("half of a later write") << Operation::write << 3 << true << FileStep::write;
         QTest::addRow("sync") << Operation::sync << 1 << false << FileStep::sync;
-        QTest::addRow("closing the new file") << Operation::close << 2 << false << FileStep::close;
         QTest::addRow("rename over the destination")
             << Operation::rename << 1 << false << FileStep::replace_destination;
     }

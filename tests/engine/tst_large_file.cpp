@@ -25,8 +25,10 @@ class VirtualFile : public RandomAccessFile {
 public:
     VirtualFile(std::int64_t length, WriteRecord& record) : length_(length), record_(record) {}
 
-    std::error_code size(std::int64_t& length) override {
-        length = length_;
+    std::error_code status(FileStatus& status) override {
+        status.size = length_;
+        status.permissions =
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
         return {};
     }
     std::error_code read_at(std::int64_t offset, std::span<std::uint8_t> bytes,
@@ -45,10 +47,7 @@ public:
         }
         return {};
     }
-    std::error_code permissions(std::filesystem::perms& permissions) override {
-        permissions = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
-        return {};
-    }
+    void start_writeback(std::int64_t, std::int64_t) override {}
     std::error_code sync() override { return {}; }
     std::error_code close() override { return {}; }
 
@@ -65,16 +64,16 @@ public:
     OpenedFile open_for_update(const std::filesystem::path&) override {
         return {std::make_unique<VirtualFile>(length_, record), {}};
     }
-    CreatedFile create_beside(const std::filesystem::path&, std::filesystem::perms) override {
-        return {nullptr, {}, {}};
+    CreatedFile create_new(const std::filesystem::path&, const FileStatus&) override {
+        return {nullptr, {}};
     }
     bool exists(const std::filesystem::path&) override { return true; }
-    std::error_code rename_over(const std::filesystem::path&,
-                                const std::filesystem::path&) override {
-        return {};
-    }
     std::error_code remove(const std::filesystem::path&) override { return {}; }
     std::error_code sync_directory(const std::filesystem::path&) override { return {}; }
+    std::error_code sync_file_system(const std::filesystem::path&) override { return {}; }
+    std::error_code create_directories(const std::filesystem::path&) override { return {}; }
+    std::vector<std::filesystem::path> list(const std::filesystem::path&) override { return {}; }
+    OpenedFile create_exclusive(const std::filesystem::path&) override { return {nullptr, {}}; }
 
     WriteRecord record;
 

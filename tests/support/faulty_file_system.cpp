@@ -5,15 +5,15 @@
 namespace ferrocase::testing {
 namespace {
 
-class FaultyFile : public RandomAccessFile {
+// Wraps an opened file, or a new one that can be put in place.
+class FaultyFile : public NewFile {
 public:
     FaultyFile(std::unique_ptr<RandomAccessFile> real, FaultyFileSystem& faults)
         : real_(std::move(real)), faults_(faults) {}
+    FaultyFile(std::unique_ptr<NewFile> real, FaultyFileSystem& faults)
+        : new_file_(real.get()), real_(std::move(real)), faults_(faults) {}
 
-    std::error_code size(std::int64_t& length) override { return real_->size(length); }
-    std::error_code permissions(std::filesystem::perms& permissions) override {
-        return real_->permissions(permissions);
-    }
+    std::error_code status(FileStatus& status) override { return real_->status(status); }
 
     std::error_code read_at(std::int64_t offset, std::span<std::uint8_t> bytes,
                             std::size_t& bytes_read) override {
@@ -38,6 +38,14 @@ public:
         return faults_.error();
     }
 
+    void start_writeback(std::int64_t offset, std::int64_t length) override {
+        real_->start_writeback(offset, length);
+    }
+
+    std::error_code put_in_place() override {
+        return faults_.next_fails(Operation::rename) ? faults_.error() : new_file_->put_in_place();
+    }
+
     std::error_code sync() override {
         return faults_.next_fails(Operation::sync) ? faults_.error() : real_->sync();
     }
@@ -48,6 +56,7 @@ public:
     }
 
 private:
+    NewFile* new_file_ = nullptr;
     std::unique_ptr<RandomAccessFile> real_;
     FaultyFileSystem& faults_;
 };
@@ -105,18 +114,13 @@ OpenedFile FaultyFileSystem::open_for_update(const std::filesystem::path& path) 
     return opened;
 }
 
-CreatedFile FaultyFileSystem::create_beside(const std::filesystem::path& target,
-                                            std::filesystem::perms permissions) {
-    auto created = real_.create_beside(target, permissions);
+CreatedFile FaultyFileSystem::create_new(const std::filesystem::path& target,
+                                         const FileStatus& like) {
+    auto created = real_.create_new(target, like);
     if (created.file) {
         created.file = std::make_unique<FaultyFile>(std::move(created.file), *this);
     }
     return created;
-}
-
-std::error_code FaultyFileSystem::rename_over(const std::filesystem::path& from,
-                                              const std::filesystem::path& to) {
-    return next_fails(Operation::rename) ? error_ : real_.rename_over(from, to);
 }
 
 std::error_code FaultyFileSystem::remove(const std::filesystem::path& path) {
@@ -125,6 +129,10 @@ std::error_code FaultyFileSystem::remove(const std::filesystem::path& path) {
 
 std::error_code FaultyFileSystem::sync_directory(const std::filesystem::path& directory) {
     return real_.sync_directory(directory);
+}
+
+std::error_code FaultyFileSystem::sync_file_system(const std::filesystem::path& path) {
+    return next_fails(Operation::sync) ? error_ : real_.sync_file_system(path);
 }
 
 } // namespace ferrocase::testing

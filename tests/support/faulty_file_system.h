@@ -29,13 +29,20 @@ public:
 
     OpenedFile open_for_reading(const std::filesystem::path& path) override;
     OpenedFile open_for_update(const std::filesystem::path& path) override;
-    CreatedFile create_beside(const std::filesystem::path& target,
-                              std::filesystem::perms permissions) override;
+    CreatedFile create_new(const std::filesystem::path& target, const FileStatus& like) override;
     bool exists(const std::filesystem::path& path) override { return real_.exists(path); }
-    std::error_code rename_over(const std::filesystem::path& from,
-                                const std::filesystem::path& to) override;
     std::error_code remove(const std::filesystem::path& path) override;
     std::error_code sync_directory(const std::filesystem::path& directory) override;
+    std::error_code sync_file_system(const std::filesystem::path& path) override;
+    std::error_code create_directories(const std::filesystem::path& folder) override {
+        return real_.create_directories(folder);
+    }
+    std::vector<std::filesystem::path> list(const std::filesystem::path& folder) override {
+        return real_.list(folder);
+    }
+    OpenedFile create_exclusive(const std::filesystem::path& path) override {
+        return real_.create_exclusive(path);
+    }
 
     // Counts the call; true when this is the one that must fail.
     bool next_fails(Operation operation);
