@@ -1,6 +1,8 @@
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
 #include "cli/password_input.h"
+#include "cli/stop_signals.h"
+#include "engine/recovery_journal.h"
 
 #include <iostream>
 #include <unistd.h>
@@ -25,5 +27,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::ostream* progress = ::isatty(STDERR_FILENO) ? &std::cerr : nullptr;
-    return run_files(options, password.bytes, ferrocase::local_file_system(), std::cout, progress);
+    const StopSignals& stop = catch_stop_signals();
+    return run_files(options, password.bytes, ferrocase::local_file_system(),
+                     ferrocase::default_journal_folder(), std::cout, std::cerr, progress, stop);
 }

@@ -1,8 +1,8 @@
 #include "batch/app_state.h"
+#include "batch/queue_selection.h"
 #include "shell/command_line.h"
 #include "shell/file_type_registry.h"
 #include "shell/opened_document.h"
-#include "batch/queue_selection.h"
 #include "ui/mainscreen.h"
 
 #include <QApplication>

@@ -45,14 +45,19 @@ std::string status_title(const AppState& state) {
     return "File Queue:" + std::to_string(state.file_count - state.current_file);
 }
 
-std::string failures_text(const std::vector<std::string>& failures) {
-    std::string text = failures.size() == 1
-                           ? "One file could not be processed:"
-                           : std::to_string(failures.size()) + " files could not be processed:";
-    for (const auto& failure : failures) {
-        text += "\n" + failure;
+std::string list_text(const std::string& heading, const std::vector<std::string>& lines) {
+    std::string text = heading;
+    for (const auto& line : lines) {
+        text += "\n" + line;
     }
     return text;
+}
+
+std::string failures_text(const std::vector<std::string>& failures) {
+    return list_text(failures.size() == 1
+                         ? "One file could not be processed:"
+                         : std::to_string(failures.size()) + " files could not be processed:",
+                     failures);
 }
 
 // Clears the run's flag however the run is left.
@@ -67,31 +72,49 @@ private:
     AppState& state_;
 };
 
-// Takes the file in row current_file; returns what went wrong with it, if anything.
-std::vector<std::string> process_row(AppState& state, BatchWindow& window, FileSystem& fs) {
+// What the user hears of the files once they are done.
+struct RunReport {
+    std::vector<std::string> failures;
+    std::vector<std::string> finished_interrupted;
+};
+
+// Settles the files the run has finished: failures are noted, and the sources of decryptions
+// that are safely on disk go when the user asked for it.
+void settle(AppState& state, BatchWindow& window, DurableRun& run,
+            const std::vector<FileMode>& modes, RunReport& report) {
+    for (const FileOutcome& outcome : run.take_outcomes()) {
+        const FileResult& result = outcome.result;
+        const auto source = state.file_queue.row(outcome.tag).source;
+        const FileMode mode = modes[static_cast<std::size_t>(outcome.tag)];
+        if (!result.ok()) {
+            report.failures.push_back(result.describe());
+        }
+        if (result.finished_interrupted) {
+            report.finished_interrupted.push_back(source.string());
+        }
+        if (should_remove_original(state, mode, result)) {
+            if (const auto error = window.remove_original(source)) {
+                report.failures.push_back("Could not remove the original " + source.string() +
+                                          ": " + error.message());
+            }
+        }
+    }
+}
+
+// Takes the file in row current_file.
+FileMode process_row(AppState& state, BatchWindow& window, DurableRun& run) {
     const auto source = state.file_queue.row(state.current_file).source;
     const auto mode = choose_mode(source, window.Check2_value() == 1);
     if (mode == FileMode::encrypt) {
         window.disable_form();
     }
     window.set_busy_pointer(true);
-    const FileResult result = process_current_file(state, mode, fs, window.block_yield());
+    process_current_file(state, mode, run, window.block_yield());
     window.yield();
-
-    std::vector<std::string> failures;
-    if (!result.ok()) {
-        failures.push_back(result.describe());
-    }
-    if (should_remove_original(state, mode, result)) {
-        if (const auto error = window.remove_original(source)) {
-            failures.push_back("Could not remove the original " + source.string() + ": " +
-                               error.message());
-        }
-    }
-    return failures;
+    return mode;
 }
 
-void finish(AppState& state, BatchWindow& window, const std::vector<std::string>& failures) {
+void finish(AppState& state, BatchWindow& window, const RunReport& report) {
     window.set_Timer1_enabled(false);
     window.set_ProgressBar1(0.0F);
     window.set_ProgressBar2(0.0F);
@@ -102,8 +125,14 @@ void finish(AppState& state, BatchWindow& window, const std::vector<std::string>
     window.enable_window();
     window.set_busy_pointer(false);
     // A failed file is worth a click even on the way out; "Finished !" is not.
-    if (!failures.empty()) {
-        window.show_message(failures_text(failures), MessageIcon::error);
+    if (!report.failures.empty()) {
+        window.show_message(failures_text(report.failures), MessageIcon::error);
+    }
+    if (!report.finished_interrupted.empty()) {
+        window.show_message(list_text("An earlier run had been stopped part-way through "
+                                      "encrypting these files; their encryption is now finished:",
+                                      report.finished_interrupted),
+                            MessageIcon::information);
     }
     if (!window.quit_requested()) {
         window.show_message(finished_text, MessageIcon::exclamation);
@@ -114,7 +143,8 @@ void finish(AppState& state, BatchWindow& window, const std::vector<std::string>
 
 } // namespace
 
-RunOutcome run_batch(AppState& state, BatchWindow& window, FileSystem& fs) {
+RunOutcome run_batch(AppState& state, BatchWindow& window, FileSystem& fs,
+                     const std::filesystem::path& journal_folder) {
     if (state.run_in_progress) {
         return RunOutcome::already_running;
     }
@@ -131,24 +161,29 @@ RunOutcome run_batch(AppState& state, BatchWindow& window, FileSystem& fs) {
     state.skip_step = static_cast<std::int16_t>(window.Slider1_value() + 1);
     state.password = encoded.bytes;
 
-    std::vector<std::string> failures;
-    const std::int32_t bound = state.file_count;
-    for (state.current_file = 1; state.current_file <= bound; ++state.current_file) {
-        if (window.quit_requested()) {
-            break;
+    RunReport report;
+    {
+        DurableRun run(fs, journal_folder);
+        std::vector<FileMode> modes(static_cast<std::size_t>(state.file_count) + 1);
+        const std::int32_t bound = state.file_count;
+        for (state.current_file = 1; state.current_file <= bound; ++state.current_file) {
+            if (window.quit_requested()) {
+                break;
+            }
+            window.set_title(status_title(state));
+            window.yield();
+            if (window.quit_requested()) {
+                break;
+            }
+            modes[static_cast<std::size_t>(state.current_file)] = process_row(state, window, run);
+            settle(state, window, run, modes, report);
         }
-        window.set_title(status_title(state));
-        window.yield();
-        if (window.quit_requested()) {
-            break;
-        }
-        for (auto& failure : process_row(state, window, fs)) {
-            failures.push_back(std::move(failure));
-        }
+        run.flush();
+        settle(state, window, run, modes, report);
     }
 
     const bool stopped = window.quit_requested();
-    finish(state, window, failures);
+    finish(state, window, report);
     return stopped ? RunOutcome::stopped_to_quit : RunOutcome::finished;
 }
 

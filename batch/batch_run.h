@@ -3,6 +3,7 @@
 #include "batch/app_state.h"
 #include "batch/batch_window.h"
 #include "engine/file_system.h"
+#include "engine/recovery_journal.h"
 
 namespace ferrocase {
 
@@ -14,7 +15,9 @@ enum class RunOutcome {
 };
 
 // The encrypt/decrypt button: checks the password boxes and the queue, then takes every queued
-// file in turn and leaves the window idle with an empty queue.
-RunOutcome run_batch(AppState& state, BatchWindow& window, FileSystem& fs);
+// file in turn and leaves the window idle with an empty queue. A file counts as done once it is
+// on disk; the recovery record of interrupted encryptions lives in `journal_folder`.
+RunOutcome run_batch(AppState& state, BatchWindow& window, FileSystem& fs,
+                     const std::filesystem::path& journal_folder = default_journal_folder());
 
 } // namespace ferrocase

@@ -27,33 +27,31 @@ FileMode choose_mode(const std::filesystem::path& source, bool allow_multiple_en
     return FileMode::encrypt;
 }
 
-FileResult encrypt_in_place(AppState& state, FileSystem& fs, const Yield& yield) {
+void encrypt_in_place(AppState& state, DurableRun& run, const Yield& yield) {
     QueueRow& row = state.file_queue.row(state.current_file);
     row.destination = row.source;
-    return encrypt_file(state, fs, row.source, yield);
+    run.encrypt(state, row.source, state.current_file, yield);
 }
 
-FileResult decompress_it(AppState& state, FileSystem& fs, const Yield& yield) {
+void decompress_it(AppState& state, DurableRun& run, const Yield& yield) {
     QueueRow& row = state.file_queue.row(state.current_file);
     const auto destination = decrypted_name(row.source);
     if (!destination) {
         row.destination.clear();
-        return {.failed_step = FileStep::create_destination,
-                .path = row.source,
-                .error = EngineError::no_destination_name,
-                .partly_transformed = false};
+        run.report(state.current_file, file_failure(FileStep::create_destination, row.source,
+                                                    EngineError::no_destination_name));
+        return;
     }
     row.destination = *destination;
-    // The source is the only other copy: once it is to be deleted, the new file must be on disk.
-    const Durability durability =
-        state.delete_originals == 1 ? Durability::on_disk : Durability::page_cache;
-    return decrypt_file(state, fs, row.source, row.destination, durability, yield);
+    run.decrypt(state, row.source, row.destination, state.current_file, yield);
 }
 
-FileResult process_current_file(AppState& state, FileMode mode, FileSystem& fs,
-                                const Yield& yield) {
-    return mode == FileMode::decrypt ? decompress_it(state, fs, yield)
-                                     : encrypt_in_place(state, fs, yield);
+void process_current_file(AppState& state, FileMode mode, DurableRun& run, const Yield& yield) {
+    if (mode == FileMode::decrypt) {
+        decompress_it(state, run, yield);
+    } else {
+        encrypt_in_place(state, run, yield);
+    }
 }
 
 bool should_remove_original(const AppState& state, FileMode mode, const FileResult& result) {

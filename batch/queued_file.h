@@ -1,6 +1,7 @@
 #pragma once
 
 #include "batch/app_state.h"
+#include "engine/durable_run.h"
 #include "engine/file_transform.h"
 
 #include <filesystem>
@@ -13,11 +14,12 @@ enum class FileMode { decrypt, encrypt };
 // A name ending in ".fxe", in any letter case, is decrypted unless multiple encryption is allowed.
 FileMode choose_mode(const std::filesystem::path& source, bool allow_multiple_encryption);
 
-// Both work on row current_file of the queue and set its destination.
-FileResult encrypt_in_place(AppState& state, FileSystem& fs, const Yield& yield);
-FileResult decompress_it(AppState& state, FileSystem& fs, const Yield& yield);
+// Both work on row current_file of the queue and set its destination. The file's outcome comes
+// from the run, tagged with the row, once the file is done and on disk.
+void encrypt_in_place(AppState& state, DurableRun& run, const Yield& yield);
+void decompress_it(AppState& state, DurableRun& run, const Yield& yield);
 
-FileResult process_current_file(AppState& state, FileMode mode, FileSystem& fs, const Yield& yield);
+void process_current_file(AppState& state, FileMode mode, DurableRun& run, const Yield& yield);
 
 // Only the source of a successful decryption is ever removed: an encrypted file is the only copy.
 bool should_remove_original(const AppState& state, FileMode mode, const FileResult& result);

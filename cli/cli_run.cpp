@@ -3,6 +3,7 @@
 #include "batch/queued_file.h"
 
 #include <chrono>
+#include <vector>
 
 namespace ferrocase::cli {
 namespace {
@@ -49,8 +50,50 @@ private:
 
 } // namespace
 
+namespace {
+
+// Writes a line for each file the run has settled; false when any failed or was skipped.
+bool report(AppState& state, DurableRun& run, const std::vector<FileMode>& modes, std::ostream& out,
+            std::ostream& err, ProgressLine& line) {
+    bool all_ok = true;
+    for (const FileOutcome& outcome : run.take_outcomes()) {
+        line.clear();
+        const FileResult& result = outcome.result;
+        const QueueRow& row = state.file_queue.row(outcome.tag);
+        const FileMode mode = modes[static_cast<std::size_t>(outcome.tag)];
+        if (!result.ok()) {
+            all_ok = false;
+            err << (result.failed_step == FileStep::repeated ? "" : "failed     ")
+                << result.describe() << std::endl;
+            continue;
+        }
+        if (mode == FileMode::encrypt) {
+            out << "encrypted  " << row.source.string()
+                << (result.finished_interrupted ? " (finished an interrupted encryption)" : "")
+                << std::endl;
+            continue;
+        }
+        out << "decrypted  " << row.source.string() << " -> " << row.destination.string();
+        if (should_remove_original(state, mode, result)) {
+            if (const auto error = delete_original(row.source)) {
+                all_ok = false;
+                out << std::endl;
+                err << "failed     could not delete the original " << row.source.string() << ": "
+                    << error.message() << std::endl;
+                continue;
+            }
+            out << "; original deleted";
+        }
+        out << std::endl;
+    }
+    return all_ok;
+}
+
+} // namespace
+
 int run_files(const CliOptions& options, const std::string& password, FileSystem& fs,
-              std::ostream& out, std::ostream* progress) {
+              const std::filesystem::path& journal_folder, std::ostream& out, std::ostream& err,
+              std::ostream* progress, const StopSignals& stop) {
     AppState state;
     state.password = password;
     state.skip_step = static_cast<std::int16_t>(options.skip_level + 1);
@@ -61,32 +104,31 @@ int run_files(const CliOptions& options, const std::string& password, FileSystem
 
     ProgressLine line(progress, state);
     bool all_ok = true;
-    for (state.current_file = 1; state.current_file <= state.file_count; ++state.current_file) {
-        const QueueRow& row = state.file_queue.row(state.current_file);
-        const FileMode mode = choose_mode(row.source, options.allow_multiple_encryption);
-        const FileResult result = process_current_file(state, mode, fs, [&] { line.update(); });
-        line.clear();
-        if (!result.ok()) {
-            all_ok = false;
-            out << "failed     " << result.describe() << "\n";
-            continue;
+    std::vector<FileMode> modes(static_cast<std::size_t>(state.file_count) + 1);
+    {
+        DurableRun run(fs, journal_folder);
+        run.stop_when(&stop.stop_now);
+        for (state.current_file = 1; state.current_file <= state.file_count && !stop.first;
+             ++state.current_file) {
+            const QueueRow& row = state.file_queue.row(state.current_file);
+            const FileMode mode = choose_mode(row.source, options.allow_multiple_encryption);
+            modes[static_cast<std::size_t>(state.current_file)] = mode;
+            process_current_file(state, mode, run, [&] { line.update(); });
+            all_ok = report(state, run, modes, out, err, line) && all_ok;
         }
-        if (mode == FileMode::encrypt) {
-            out << "encrypted  " << row.source.string() << "\n";
-            continue;
-        }
-        out << "decrypted  " << row.source.string() << " -> " << row.destination.string();
-        if (should_remove_original(state, mode, result)) {
-            if (const auto error = delete_original(row.source)) {
-                all_ok = false;
-                out << "; could not delete the original: " << error.message();
-            } else {
-                out << "; original deleted";
-            }
-        }
-        out << "\n";
+        run.flush();
+        all_ok = report(state, run, modes, out, err, line) && all_ok;
     }
-    out << std::flush;
+    if (const int number = stop.first) {
+        const int not_started = state.file_count - state.current_file + 1;
+        err << "ferrocase-cli: stopped by signal " << number;
+        if (not_started > 0) {
+            err << "; " << not_started << (not_started == 1 ? " file was" : " files were")
+                << " not started";
+        }
+        err << std::endl;
+        return 128 + number;
+    }
     return all_ok ? 0 : 1;
 }
 

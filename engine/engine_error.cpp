@@ -23,6 +23,12 @@ public:
             return "in use by another run";
         case EngineError::size_changed:
             return "another program changed the file's length while it was being processed";
+        case EngineError::other_settings_pending:
+            return "an encryption of this file with another password or byte-skipping level was "
+                   "interrupted; finish it with that password and level first";
+        case EngineError::changed_since_interrupted:
+            return "the file changed since its encryption was interrupted, so that encryption "
+                   "cannot be finished safely";
         }
         return "unknown error";
     }

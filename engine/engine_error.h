@@ -12,6 +12,8 @@ enum class EngineError {
     short_write,
     in_use,
     size_changed,
+    other_settings_pending,
+    changed_since_interrupted,
 };
 
 const std::error_category& engine_category();

@@ -33,38 +33,40 @@ enum class FileStep {
     sync,
     close,
     replace_destination,
+    record,      // the recovery record could not be kept
+    resume,      // an earlier, interrupted encryption of the file cannot be finished
+    repeated,    // the same file came up earlier in the run
+    interrupted, // the run was stopped part-way through the file
 };
 
-// What became of one file. A failed encryption has been undone unless partly_transformed is set.
+// What became of one file. A failed encryption has been undone unless partly_transformed is set;
+// then its recovery record lets a run with the same password and level finish it.
 struct FileResult {
     FileStep failed_step = FileStep::none;
     std::filesystem::path path; // the file the failing step worked on
     std::error_code error;
     bool partly_transformed = false;
+    // This run finished an encryption that an earlier run began.
+    bool finished_interrupted = false;
+    // For a repeated file: the name it came up under first. For a file an earlier run left
+    // unfinished with another password or level: where that run began it.
+    std::filesystem::path other;
 
     bool ok() const { return failed_step == FileStep::none; }
     // One line for the user: which step failed on which file, and why.
     std::string describe() const;
 };
 
+FileResult file_failure(FileStep step, const std::filesystem::path& path, std::error_code error);
+
 // The name a decrypted file gets: the path without its last four characters (the ".fxe").
 // Empty when nothing of a file name would be left.
 std::optional<std::filesystem::path> decrypted_name(const std::filesystem::path& source);
 
-// Transforms the file in place; on failure it puts back what it had changed.
+// One file on its own, done and on disk when they return; a batch goes through DurableRun.
 FileResult encrypt_file(EngineState& state, FileSystem& fs, const std::filesystem::path& path,
                         const Yield& yield);
-
-// How far a decrypted file is written before decrypt_file returns. Forcing a file of a gigabyte
-// to disk takes seconds, so it is asked for only when the source is about to be deleted; a file
-// that replaces an existing one always goes to disk first.
-enum class Durability { page_cache, on_disk };
-
-// Transforms `source` into `destination`, replacing an existing destination only once the new
-// content is complete. The source is never changed. The new file is no more readable than the
-// source.
 FileResult decrypt_file(EngineState& state, FileSystem& fs, const std::filesystem::path& source,
-                        const std::filesystem::path& destination, Durability durability,
-                        const Yield& yield);
+                        const std::filesystem::path& destination, const Yield& yield);
 
 } // namespace ferrocase

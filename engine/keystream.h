@@ -25,6 +25,7 @@ public:
     BlockMask(std::string_view password, int skip_step, std::size_t block_size);
 
     std::size_t size() const { return mask_.size(); }
+    std::uint8_t at(std::size_t offset_in_block) const { return mask_[offset_in_block]; }
     // XORs the block with the mask's first block.size() bytes; the block is at most size() long.
     void apply(std::span<std::uint8_t> block) const;
 

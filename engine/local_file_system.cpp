@@ -250,6 +250,15 @@ public:
         return created;
     }
 
+    std::error_code status(const std::filesystem::path& path, FileStatus& status) override {
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0) {
+            return last_error();
+        }
+        status = to_status(info);
+        return {};
+    }
+
     bool exists(const std::filesystem::path& path) override {
         std::error_code error;
         return std::filesystem::exists(std::filesystem::symlink_status(path, error));

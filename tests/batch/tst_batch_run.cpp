@@ -42,6 +42,7 @@ private:
     fs::path make(const std::string& name, const Bytes& bytes);
     void queue(const std::vector<fs::path>& files);
     void ready(FakeBatchWindow& window) const;
+    fs::path journal() const { return fs::path(dir_->path().toStdString()) / "state"; }
 
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<AppState> state_;
@@ -118,7 +119,7 @@ void BatchRunTest::refusals() {
     window.text2 = text2.toStdU32String();
     window.check1 = 1;
     window.slider1 = 4;
-    QCOMPARE(run_batch(*state_, window, local_file_system()), RunOutcome::refused);
+    QCOMPARE(run_batch(*state_, window, local_file_system(), journal()), RunOutcome::refused);
 
     QCOMPARE(window.log, QStringList{QStringLiteral("message 16 ") + message});
     QCOMPARE(state_->file_count, files);
@@ -149,7 +150,7 @@ void BatchRunTest::mixed_queue() {
     FakeBatchWindow window;
     ready(window);
     window.slider1 = slider;
-    QCOMPARE(run_batch(*state_, window, local_file_system()), RunOutcome::finished);
+    QCOMPARE(run_batch(*state_, window, local_file_system(), journal()), RunOutcome::finished);
 
     const fs::path folder = dir_->path().toStdString();
     QVERIFY(read_file(folder / "a.txt") == protect(a, password_bytes, step));
@@ -197,7 +198,7 @@ void BatchRunTest::multiple_encryption_switched_on_mid_run() {
     FakeBatchWindow window;
     ready(window);
     window.on_block_yield = [&] { window.check2 = 1; };
-    QCOMPARE(run_batch(*state_, window, local_file_system()), RunOutcome::finished);
+    QCOMPARE(run_batch(*state_, window, local_file_system(), journal()), RunOutcome::finished);
 
     const fs::path folder = dir_->path().toStdString();
     QVERIFY(read_file(folder / "x") == x);
@@ -218,7 +219,7 @@ void BatchRunTest::decrypted_sources_are_removed_when_asked() {
     FakeBatchWindow window;
     ready(window);
     window.check1 = 1;
-    QCOMPARE(run_batch(*state_, window, local_file_system()), RunOutcome::finished);
+    QCOMPARE(run_batch(*state_, window, local_file_system(), journal()), RunOutcome::finished);
 
     QCOMPARE(window.removed, std::vector<fs::path>{source});
     QVERIFY(!fs::exists(source));
@@ -239,7 +240,7 @@ void BatchRunTest::failed_files_are_reported_before_finished() {
     faulty.fail(Operation::read, 1);
     FakeBatchWindow window;
     ready(window);
-    QCOMPARE(run_batch(*state_, window, faulty), RunOutcome::finished);
+    QCOMPARE(run_batch(*state_, window, faulty, journal()), RunOutcome::finished);
     QVERIFY(faulty.fault_fired());
 
     const QStringList messages = window.entries("message");
@@ -262,7 +263,7 @@ void BatchRunTest::failed_removal_is_reported() {
     ready(window);
     window.check1 = 1;
     window.removal_error = std::make_error_code(std::errc::io_error);
-    QCOMPARE(run_batch(*state_, window, local_file_system()), RunOutcome::finished);
+    QCOMPARE(run_batch(*state_, window, local_file_system(), journal()), RunOutcome::finished);
 
     const QStringList messages = window.entries("message");
     QCOMPARE(messages.size(), 2);
@@ -277,11 +278,11 @@ void BatchRunTest::failed_decryption_keeps_its_source() {
     queue({source});
 
     FaultyFileSystem faulty;
-    faulty.fail(Operation::write, 2);
+    faulty.fail(Operation::write, 1);
     FakeBatchWindow window;
     ready(window);
     window.check1 = 1;
-    QCOMPARE(run_batch(*state_, window, faulty), RunOutcome::finished);
+    QCOMPARE(run_batch(*state_, window, faulty, journal()), RunOutcome::finished);
     QVERIFY(faulty.fault_fired());
 
     QVERIFY(window.removed.empty());
@@ -298,9 +299,9 @@ void BatchRunTest::second_run_is_refused_while_one_runs() {
     ready(window);
     std::vector<RunOutcome> nested;
     window.on_block_yield = [&] {
-        nested.push_back(run_batch(*state_, window, local_file_system()));
+        nested.push_back(run_batch(*state_, window, local_file_system(), journal()));
     };
-    QCOMPARE(run_batch(*state_, window, local_file_system()), RunOutcome::finished);
+    QCOMPARE(run_batch(*state_, window, local_file_system(), journal()), RunOutcome::finished);
 
     QVERIFY(!nested.empty());
     for (const RunOutcome outcome : nested) {
@@ -321,7 +322,8 @@ void BatchRunTest::quit_finishes_the_current_file_and_starts_no_other() {
     FakeBatchWindow window;
     ready(window);
     window.on_block_yield = [&] { window.quit = true; };
-    QCOMPARE(run_batch(*state_, window, local_file_system()), RunOutcome::stopped_to_quit);
+    QCOMPARE(run_batch(*state_, window, local_file_system(), journal()),
+             RunOutcome::stopped_to_quit);
 
     QVERIFY(read_file(first_file) == protect(first, password_bytes, 1));
     QVERIFY(read_file(second_file) == second);
@@ -343,7 +345,7 @@ void BatchRunTest::quit_still_reports_a_failed_file() {
     FaultyFileSystem faulty;
     faulty.fail(Operation::read, 1);
     faulty.on_open = [&](const fs::path&) { window.quit = true; };
-    QCOMPARE(run_batch(*state_, window, faulty), RunOutcome::stopped_to_quit);
+    QCOMPARE(run_batch(*state_, window, faulty, journal()), RunOutcome::stopped_to_quit);
 
     const QStringList messages = window.entries("message");
     QCOMPARE(messages.size(), 1);

@@ -56,6 +56,34 @@ private:
     WriteRecord& record_;
 };
 
+// The recovery record, kept in memory.
+class MemoryFile : public RandomAccessFile {
+public:
+    std::error_code status(FileStatus& status) override {
+        status.size = static_cast<std::int64_t>(bytes_.size());
+        return {};
+    }
+    std::error_code read_at(std::int64_t offset, std::span<std::uint8_t> bytes,
+                            std::size_t& bytes_read) override {
+        bytes_read = static_cast<std::size_t>(
+            std::clamp<std::int64_t>(static_cast<std::int64_t>(bytes_.size()) - offset, 0,
+                                     static_cast<std::int64_t>(bytes.size())));
+        std::copy_n(bytes_.begin() + offset, bytes_read, bytes.begin());
+        return {};
+    }
+    std::error_code write_at(std::int64_t offset, std::span<const std::uint8_t> bytes) override {
+        bytes_.resize(std::max(bytes_.size(), static_cast<std::size_t>(offset) + bytes.size()));
+        std::copy(bytes.begin(), bytes.end(), bytes_.begin() + offset);
+        return {};
+    }
+    void start_writeback(std::int64_t, std::int64_t) override {}
+    std::error_code sync() override { return {}; }
+    std::error_code close() override { return {}; }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+};
+
 class VirtualFileSystem : public FileSystem {
 public:
     explicit VirtualFileSystem(std::int64_t length) : length_(length) {}
@@ -67,13 +95,19 @@ public:
     CreatedFile create_new(const std::filesystem::path&, const FileStatus&) override {
         return {nullptr, {}};
     }
+    std::error_code status(const std::filesystem::path&, FileStatus& status) override {
+        status.size = length_;
+        return {};
+    }
     bool exists(const std::filesystem::path&) override { return true; }
     std::error_code remove(const std::filesystem::path&) override { return {}; }
     std::error_code sync_directory(const std::filesystem::path&) override { return {}; }
     std::error_code sync_file_system(const std::filesystem::path&) override { return {}; }
     std::error_code create_directories(const std::filesystem::path&) override { return {}; }
     std::vector<std::filesystem::path> list(const std::filesystem::path&) override { return {}; }
-    OpenedFile create_exclusive(const std::filesystem::path&) override { return {nullptr, {}}; }
+    OpenedFile create_exclusive(const std::filesystem::path&) override {
+        return {std::make_unique<MemoryFile>(), {}};
+    }
 
     WriteRecord record;
 

@@ -30,6 +30,9 @@ public:
     OpenedFile open_for_reading(const std::filesystem::path& path) override;
     OpenedFile open_for_update(const std::filesystem::path& path) override;
     CreatedFile create_new(const std::filesystem::path& target, const FileStatus& like) override;
+    std::error_code status(const std::filesystem::path& path, FileStatus& status) override {
+        return real_.status(path, status);
+    }
     bool exists(const std::filesystem::path& path) override { return real_.exists(path); }
     std::error_code remove(const std::filesystem::path& path) override;
     std::error_code sync_directory(const std::filesystem::path& directory) override;

@@ -1,0 +1,314 @@
+#include "engine/durable_run.h"
+
+#include "engine/engine_error.h"
+#include "engine/in_place_encryption.h"
+#include "engine/sector_samples.h"
+
+#include <algorithm>
+#include <numeric>
+#include <optional>
+#include <set>
+#include <utility>
+
+namespace ferrocase {
+namespace {
+
+std::error_code read_exactly(RandomAccessFile& file, std::int64_t offset,
+                             std::span<std::uint8_t> bytes) {
+    std::size_t bytes_read = 0;
+    if (auto error = file.read_at(offset, bytes, bytes_read)) {
+        return error;
+    }
+    return bytes_read == bytes.size() ? std::error_code{} : EngineError::size_changed;
+}
+
+std::filesystem::path folder_of(const std::filesystem::path& path) {
+    return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+}
+
+} // namespace
+
+// A file whose new content is written, or about to be, but not yet known to be on disk.
+struct DurableRun::Pending {
+    int tag = 0;
+    std::filesystem::path path; // the file, or the decryption's destination
+    FileIdentity identity;
+    std::int64_t bytes = 0;
+    std::unique_ptr<RandomAccessFile> file; // held open, and so locked, until done
+    std::unique_ptr<InPlaceEncryption> encryption;
+    std::unique_ptr<NewFile> decrypted;
+    FileResult result;
+    bool settled = false;
+};
+
+DurableRun::DurableRun(FileSystem& fs, std::filesystem::path journal_folder)
+    : DurableRun(fs, std::move(journal_folder), Limits{}) {}
+
+DurableRun::DurableRun(FileSystem& fs, std::filesystem::path journal_folder, Limits limits)
+    : fs_(fs), limits_(limits), journal_(fs, std::move(journal_folder)) {
+    // A window holds whole blocks, for the keystream, and whole sectors, for the record.
+    const std::int64_t unit = std::lcm<std::int64_t>(EngineState{}.block_size, sector_size);
+    limits_.window_bytes = std::max(unit, limits_.window_bytes / unit * unit);
+    journal_.load_unfinished();
+}
+
+DurableRun::~DurableRun() {
+    flush();
+    journal_.close();
+}
+
+void DurableRun::report(int tag, FileResult result) {
+    outcomes_.push_back({tag, std::move(result)});
+}
+
+std::vector<FileOutcome> DurableRun::take_outcomes() {
+    return std::exchange(outcomes_, {});
+}
+
+bool DurableRun::taken_before(const std::filesystem::path& path, int tag) {
+    FileStatus status;
+    if (fs_.status(path, status)) {
+        return false; // opening it will say what is wrong
+    }
+    const auto [first, inserted] = taken_.emplace(status.identity, path);
+    if (inserted) {
+        return false;
+    }
+    FileResult result = file_failure(FileStep::repeated, path, {});
+    result.other = first->second;
+    report(tag, std::move(result));
+    return true;
+}
+
+void DurableRun::encrypt(EngineState& state, const std::filesystem::path& path, int tag,
+                         const Yield& yield) {
+    state.source_length = 0;
+    state.file_position = 0;
+    if (taken_before(path, tag)) {
+        return;
+    }
+    auto [file, open_error] = fs_.open_for_update(path);
+    if (!file) {
+        return report(tag, file_failure(FileStep::open_source, path, open_error));
+    }
+    FileStatus status;
+    if (auto error = file->status(status)) {
+        return report(tag, file_failure(FileStep::length, path, error));
+    }
+    state.source_length = status.size;
+    state.file_position = 1;
+    auto encryption = std::make_unique<InPlaceEncryption>(state, journal_, *file, path, status,
+                                                          limits_.window_bytes);
+    if (FileResult result = encryption->finish_earlier(state); !result.ok()) {
+        return report(tag, std::move(result));
+    }
+    const bool may_defer = !encryption->finished_earlier();
+    if (FileResult result = encryption->run(state, yield, stop_now_, may_defer); !result.ok()) {
+        return report(tag, std::move(result));
+    }
+    auto pending = std::make_unique<Pending>();
+    pending->tag = tag;
+    pending->path = path;
+    pending->identity = status.identity;
+    pending->bytes = status.size;
+    pending->result.finished_interrupted = encryption->finished_earlier();
+    pending->encryption = std::move(encryption);
+    pending->file = std::move(file);
+    add_pending(std::move(pending));
+}
+
+void DurableRun::decrypt(EngineState& state, const std::filesystem::path& source,
+                         const std::filesystem::path& destination, int tag, const Yield& yield) {
+    state.source_length = 0;
+    state.file_position = 0;
+    if (taken_before(source, tag)) {
+        return;
+    }
+    auto [input, open_error] = fs_.open_for_reading(source);
+    if (!input) {
+        return report(tag, file_failure(FileStep::open_source, source, open_error));
+    }
+    FileStatus status;
+    if (auto error = input->status(status)) {
+        return report(tag, file_failure(FileStep::length, source, error));
+    }
+    auto [output, create_error] = fs_.create_new(destination, status);
+    if (!output) {
+        return report(tag, file_failure(FileStep::create_destination, destination, create_error));
+    }
+    state.source_length = status.size;
+    state.file_position = 1;
+    const std::int64_t block_size = state.block_size;
+    const BlockMask mask(state.password, state.skip_step, static_cast<std::size_t>(block_size));
+    std::vector<std::uint8_t> buffer;
+    // Until it is put in place, the new file has no name: dropped, it leaves nothing.
+    for (std::int64_t offset = 0; offset < status.size; offset += limits_.window_bytes) {
+        if (stop_now_ && stop_now_->load()) {
+            return report(tag, file_failure(FileStep::interrupted, source, {}));
+        }
+        buffer.resize(
+            static_cast<std::size_t>(std::min(limits_.window_bytes, status.size - offset)));
+        if (auto error = read_exactly(*input, offset, buffer)) {
+            return report(tag, file_failure(FileStep::read, source, error));
+        }
+        for (std::size_t start = 0; start < buffer.size();
+             start += static_cast<std::size_t>(block_size)) {
+            transform_block(state,
+                            std::span(buffer).subspan(
+                                start, std::min<std::size_t>(block_size, buffer.size() - start)),
+                            mask);
+        }
+        if (auto error = output->write_at(offset, buffer)) {
+            return report(tag, file_failure(FileStep::write, destination, error));
+        }
+        output->start_writeback(offset, static_cast<std::int64_t>(buffer.size()));
+        for (std::size_t start = 0; start + static_cast<std::size_t>(block_size) <= buffer.size();
+             start += static_cast<std::size_t>(block_size)) {
+            state.file_position += block_size;
+            yield();
+        }
+    }
+    yield();
+    auto pending = std::make_unique<Pending>();
+    pending->tag = tag;
+    pending->path = destination;
+    pending->identity = status.identity;
+    pending->bytes = status.size;
+    pending->file = std::move(input);
+    pending->decrypted = std::move(output);
+    add_pending(std::move(pending));
+}
+
+void DurableRun::add_pending(std::unique_ptr<Pending> pending) {
+    if (pending_.empty()) {
+        first_pending_ = std::chrono::steady_clock::now();
+    }
+    pending_bytes_ += pending->bytes;
+    pending_.push_back(std::move(pending));
+    if (static_cast<int>(pending_.size()) >= limits_.pending_files ||
+        pending_bytes_ >= limits_.pending_bytes ||
+        std::chrono::steady_clock::now() - first_pending_ >= limits_.pending_time) {
+        flush();
+    }
+}
+
+void DurableRun::flush() {
+    if (pending_.empty()) {
+        return;
+    }
+    auto pending = std::exchange(pending_, {});
+    pending_bytes_ = 0;
+    const auto settle = [&](Pending& item, FileResult result) {
+        if (item.encryption && result.ok()) {
+            item.encryption->forget();
+        }
+        if (item.encryption && result.failed_step == FileStep::sync) {
+            // Written but perhaps not on disk: the record stays for a later run to check.
+            result.partly_transformed = true;
+        }
+        item.decrypted.reset();
+        item.file.reset();
+        report(item.tag, std::move(result));
+        item.settled = true;
+    };
+    const auto unsettled = [](const Pending& item) { return !item.settled; };
+
+    // Small files were only recorded: the record goes to disk before their first byte.
+    const std::error_code record_error = journal_.sync();
+    for (auto& item : pending) {
+        if (!item->encryption || !item->encryption->deferred()) {
+            continue;
+        }
+        if (record_error) {
+            item->encryption->forget(); // nothing of it was written
+            settle(*item, file_failure(FileStep::record, item->path, record_error));
+        } else if (FileResult result = item->encryption->write_deferred(); !result.ok()) {
+            settle(*item, std::move(result));
+        }
+    }
+
+    // One flush for many files; a lone file flushes only itself.
+    const auto to_disk = [&](const auto& file_of, const auto& path_of) {
+        std::vector<Pending*> items;
+        for (auto& item : pending) {
+            if (unsettled(*item)) {
+                items.push_back(item.get());
+            }
+        }
+        if (items.size() == 1) {
+            if (auto error = file_of(*items.front()).sync()) {
+                settle(*items.front(), file_failure(FileStep::sync, items.front()->path, error));
+            }
+            return;
+        }
+        std::map<std::uint64_t, std::error_code> devices;
+        for (Pending* item : items) {
+            if (!devices.contains(item->identity.device)) {
+                devices[item->identity.device] = fs_.sync_file_system(path_of(*item));
+            }
+        }
+        for (Pending* item : items) {
+            if (auto error = devices[item->identity.device]) {
+                settle(*item, file_failure(FileStep::sync, item->path, error));
+            }
+        }
+    };
+    to_disk(
+        [](Pending& item) -> RandomAccessFile& {
+            return item.decrypted ? *item.decrypted : *item.file;
+        },
+        [](const Pending& item) { return folder_of(item.path); });
+
+    // New files take their names only once their content is on disk; then the names go too.
+    bool named = false;
+    for (auto& item : pending) {
+        if (item->decrypted && unsettled(*item)) {
+            if (auto error = item->decrypted->put_in_place()) {
+                settle(*item, file_failure(FileStep::replace_destination, item->path, error));
+            } else {
+                named = true;
+            }
+        }
+    }
+    if (named) {
+        std::set<std::filesystem::path> folders;
+        for (auto& item : pending) {
+            if (item->decrypted && unsettled(*item)) {
+                folders.insert(folder_of(item->path));
+            }
+        }
+        for (const auto& folder : folders) {
+            if (auto error = fs_.sync_directory(folder)) {
+                for (auto& item : pending) {
+                    if (item->decrypted && unsettled(*item) && folder_of(item->path) == folder) {
+                        settle(*item, file_failure(FileStep::sync, folder, error));
+                    }
+                }
+            }
+        }
+    }
+
+    for (auto& item : pending) {
+        if (unsettled(*item)) {
+            settle(*item, item->result);
+        }
+    }
+}
+
+FileResult encrypt_file(EngineState& state, FileSystem& fs, const std::filesystem::path& path,
+                        const Yield& yield) {
+    DurableRun run(fs, default_journal_folder());
+    run.encrypt(state, path, 0, yield);
+    run.flush();
+    return run.take_outcomes().front().result;
+}
+
+FileResult decrypt_file(EngineState& state, FileSystem& fs, const std::filesystem::path& source,
+                        const std::filesystem::path& destination, const Yield& yield) {
+    DurableRun run(fs, default_journal_folder());
+    run.decrypt(state, source, destination, 0, yield);
+    run.flush();
+    return run.take_outcomes().front().result;
+}
+
+} // namespace ferrocase

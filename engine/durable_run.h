@@ -1,0 +1,81 @@
+#pragma once
+
+#include "engine/file_transform.h"
+#include "engine/recovery_journal.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace ferrocase {
+
+struct FileOutcome {
+    int tag = 0; // the caller's number for the file
+    FileResult result;
+};
+
+// A run over many files that reports a file done only once its new content is on disk, yet
+// flushes many files at once: small files are written together after one flush of the recovery
+// record, and one flush of the file system then covers them all. An in-place encryption is
+// recorded before it overwrites anything, so that whatever stops it, a later run finishes it
+// (see RecoveryJournal). A file is taken at most once per run, whatever name reaches it.
+class DurableRun {
+public:
+    struct Limits {
+        // Bytes of a file encrypted per flush of the recovery record.
+        std::int64_t window_bytes = 3'200'000;
+        int pending_files = 128;
+        std::int64_t pending_bytes = std::int64_t{64} << 20;
+        std::chrono::milliseconds pending_time{1000};
+    };
+
+    DurableRun(FileSystem& fs, std::filesystem::path journal_folder);
+    DurableRun(FileSystem& fs, std::filesystem::path journal_folder, Limits limits);
+    ~DurableRun();
+    DurableRun(const DurableRun&) = delete;
+    DurableRun& operator=(const DurableRun&) = delete;
+
+    FileSystem& file_system() { return fs_; }
+    // Encryptions that earlier runs began and did not finish.
+    const std::vector<UnfinishedEncryption>& unfinished() const { return journal_.unfinished(); }
+
+    // Encrypts the file in place with state.password and state.skip_step.
+    void encrypt(EngineState& state, const std::filesystem::path& path, int tag,
+                 const Yield& yield);
+    // Decrypts `source` into `destination`, which is replaced only once the new content is on
+    // disk. The source is never changed.
+    void decrypt(EngineState& state, const std::filesystem::path& source,
+                 const std::filesystem::path& destination, int tag, const Yield& yield);
+
+    // Forces everything written so far to disk; the files become done.
+    void flush();
+    // A file the caller refused before it reached the run.
+    void report(int tag, FileResult result);
+    // What is known so far: failures at once, successes once flushed.
+    std::vector<FileOutcome> take_outcomes();
+
+    // Once set, the file under way stops at the next point the recovery record covers, and is
+    // reported as interrupted.
+    void stop_when(const std::atomic<bool>* flag) { stop_now_ = flag; }
+
+private:
+    struct Pending;
+    bool taken_before(const std::filesystem::path& path, int tag);
+    void add_pending(std::unique_ptr<Pending> pending);
+
+    FileSystem& fs_;
+    Limits limits_;
+    RecoveryJournal journal_;
+    std::map<FileIdentity, std::filesystem::path> taken_;
+    std::vector<std::unique_ptr<Pending>> pending_;
+    std::int64_t pending_bytes_ = 0;
+    std::chrono::steady_clock::time_point first_pending_;
+    std::vector<FileOutcome> outcomes_;
+    const std::atomic<bool>* stop_now_ = nullptr;
+};
+
+} // namespace ferrocase
