@@ -53,8 +53,19 @@ DurableRun::DurableRun(FileSystem& fs, std::filesystem::path journal_folder, Lim
 }
 
 DurableRun::~DurableRun() {
+    finish();
+}
+
+void DurableRun::finish() {
     flush();
+    mark_told_done();
     journal_.close();
+}
+
+void DurableRun::mark_told_done() {
+    for (const FileIdentity& identity : std::exchange(told_done_, {})) {
+        journal_.finish_file(identity);
+    }
 }
 
 void DurableRun::report(int tag, FileResult result) {
@@ -62,6 +73,8 @@ void DurableRun::report(int tag, FileResult result) {
 }
 
 std::vector<FileOutcome> DurableRun::take_outcomes() {
+    told_done_.insert(told_done_.end(), done_.begin(), done_.end());
+    done_.clear();
     return std::exchange(outcomes_, {});
 }
 
@@ -82,6 +95,7 @@ bool DurableRun::taken_before(const std::filesystem::path& path, int tag) {
 
 void DurableRun::encrypt(EngineState& state, const std::filesystem::path& path, int tag,
                          const Yield& yield) {
+    mark_told_done();
     state.source_length = 0;
     state.file_position = 0;
     if (taken_before(path, tag)) {
@@ -119,6 +133,7 @@ void DurableRun::encrypt(EngineState& state, const std::filesystem::path& path, 
 
 void DurableRun::decrypt(EngineState& state, const std::filesystem::path& source,
                          const std::filesystem::path& destination, int tag, const Yield& yield) {
+    mark_told_done();
     state.source_length = 0;
     state.file_position = 0;
     if (taken_before(source, tag)) {
@@ -193,15 +208,13 @@ void DurableRun::add_pending(std::unique_ptr<Pending> pending) {
 }
 
 void DurableRun::flush() {
+    mark_told_done();
     if (pending_.empty()) {
         return;
     }
     auto pending = std::exchange(pending_, {});
     pending_bytes_ = 0;
     const auto settle = [&](Pending& item, FileResult result) {
-        if (item.encryption && result.ok()) {
-            item.encryption->forget();
-        }
         if (item.encryption && result.failed_step == FileStep::sync) {
             // Written but perhaps not on disk: the record stays for a later run to check.
             result.partly_transformed = true;
@@ -211,11 +224,19 @@ void DurableRun::flush() {
         report(item.tag, std::move(result));
         item.settled = true;
     };
-    const auto unsettled = [](const Pending& item) { return !item.settled; };
+    const auto unsettled = [&] {
+        std::vector<Pending*> items;
+        for (auto& item : pending) {
+            if (!item->settled) {
+                items.push_back(item.get());
+            }
+        }
+        return items;
+    };
 
     // Small files were only recorded: the record goes to disk before their first byte.
     const std::error_code record_error = journal_.sync();
-    for (auto& item : pending) {
+    for (Pending* item : unsettled()) {
         if (!item->encryption || !item->encryption->deferred()) {
             continue;
         }
@@ -227,71 +248,52 @@ void DurableRun::flush() {
         }
     }
 
-    // One flush for many files; a lone file flushes only itself.
-    const auto to_disk = [&](const auto& file_of, const auto& path_of) {
-        std::vector<Pending*> items;
-        for (auto& item : pending) {
-            if (unsettled(*item)) {
-                items.push_back(item.get());
-            }
+    // One flush of each file system for many files; a lone file flushes only itself.
+    const auto written = unsettled();
+    if (written.size() == 1) {
+        Pending& item = *written.front();
+        RandomAccessFile& file = item.decrypted ? *item.decrypted : *item.file;
+        if (auto error = file.sync()) {
+            settle(item, file_failure(FileStep::sync, item.path, error));
         }
-        if (items.size() == 1) {
-            if (auto error = file_of(*items.front()).sync()) {
-                settle(*items.front(), file_failure(FileStep::sync, items.front()->path, error));
-            }
-            return;
-        }
+    } else {
         std::map<std::uint64_t, std::error_code> devices;
-        for (Pending* item : items) {
+        for (Pending* item : written) {
             if (!devices.contains(item->identity.device)) {
-                devices[item->identity.device] = fs_.sync_file_system(path_of(*item));
+                devices[item->identity.device] = fs_.sync_file_system(folder_of(item->path));
             }
-        }
-        for (Pending* item : items) {
             if (auto error = devices[item->identity.device]) {
                 settle(*item, file_failure(FileStep::sync, item->path, error));
             }
         }
-    };
-    to_disk(
-        [](Pending& item) -> RandomAccessFile& {
-            return item.decrypted ? *item.decrypted : *item.file;
-        },
-        [](const Pending& item) { return folder_of(item.path); });
+    }
 
     // New files take their names only once their content is on disk; then the names go too.
-    bool named = false;
-    for (auto& item : pending) {
-        if (item->decrypted && unsettled(*item)) {
-            if (auto error = item->decrypted->put_in_place()) {
-                settle(*item, file_failure(FileStep::replace_destination, item->path, error));
-            } else {
-                named = true;
-            }
+    std::set<std::filesystem::path> folders;
+    for (Pending* item : unsettled()) {
+        if (!item->decrypted) {
+            continue;
+        }
+        if (auto error = item->decrypted->put_in_place()) {
+            settle(*item, file_failure(FileStep::replace_destination, item->path, error));
+        } else {
+            folders.insert(folder_of(item->path));
         }
     }
-    if (named) {
-        std::set<std::filesystem::path> folders;
-        for (auto& item : pending) {
-            if (item->decrypted && unsettled(*item)) {
-                folders.insert(folder_of(item->path));
-            }
-        }
-        for (const auto& folder : folders) {
-            if (auto error = fs_.sync_directory(folder)) {
-                for (auto& item : pending) {
-                    if (item->decrypted && unsettled(*item) && folder_of(item->path) == folder) {
-                        settle(*item, file_failure(FileStep::sync, folder, error));
-                    }
-                }
+    for (const auto& folder : folders) {
+        const std::error_code error = fs_.sync_directory(folder);
+        for (Pending* item : unsettled()) {
+            if (error && item->decrypted && folder_of(item->path) == folder) {
+                settle(*item, file_failure(FileStep::sync, folder, error));
             }
         }
     }
 
-    for (auto& item : pending) {
-        if (unsettled(*item)) {
-            settle(*item, item->result);
+    for (Pending* item : unsettled()) {
+        if (item->encryption) {
+            done_.push_back(item->identity);
         }
+        settle(*item, item->result);
     }
 }
 
@@ -300,7 +302,9 @@ FileResult encrypt_file(EngineState& state, FileSystem& fs, const std::filesyste
     DurableRun run(fs, default_journal_folder());
     run.encrypt(state, path, 0, yield);
     run.flush();
-    return run.take_outcomes().front().result;
+    const FileResult result = run.take_outcomes().front().result;
+    run.finish();
+    return result;
 }
 
 FileResult decrypt_file(EngineState& state, FileSystem& fs, const std::filesystem::path& source,
@@ -308,7 +312,9 @@ FileResult decrypt_file(EngineState& state, FileSystem& fs, const std::filesyste
     DurableRun run(fs, default_journal_folder());
     run.decrypt(state, source, destination, 0, yield);
     run.flush();
-    return run.take_outcomes().front().result;
+    const FileResult result = run.take_outcomes().front().result;
+    run.finish();
+    return result;
 }
 
 } // namespace ferrocase

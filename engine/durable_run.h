@@ -53,9 +53,14 @@ public:
 
     // Forces everything written so far to disk; the files become done.
     void flush();
+    // Flushes, and removes the recovery record once nothing in it is left unfinished. The
+    // destructor does it too; call it to see the outcomes of the last files.
+    void finish();
     // A file the caller refused before it reached the run.
     void report(int tag, FileResult result);
-    // What is known so far: failures at once, successes once flushed.
+    // What is known so far: failures at once, successes once flushed. A file's record is marked
+    // done only at the run's next call, once the caller has been told: a crash before that
+    // leaves a record whose rerun only finds the file finished.
     std::vector<FileOutcome> take_outcomes();
 
     // Once set, the file under way stops at the next point the recovery record covers, and is
@@ -66,6 +71,7 @@ private:
     struct Pending;
     bool taken_before(const std::filesystem::path& path, int tag);
     void add_pending(std::unique_ptr<Pending> pending);
+    void mark_told_done();
 
     FileSystem& fs_;
     Limits limits_;
@@ -75,6 +81,8 @@ private:
     std::int64_t pending_bytes_ = 0;
     std::chrono::steady_clock::time_point first_pending_;
     std::vector<FileOutcome> outcomes_;
+    std::vector<FileIdentity> done_;      // reported done, record not yet marked
+    std::vector<FileIdentity> told_done_; // taken by the caller
     const std::atomic<bool>* stop_now_ = nullptr;
 };
 

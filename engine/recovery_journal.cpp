@@ -173,7 +173,12 @@ void RecoveryJournal::load_unfinished() {
         // A run still going holds its record locked.
         auto [file, error] = fs_.open_for_update(path);
         std::string bytes;
-        if (!file || read_all(*file, bytes) || !bytes.starts_with(journal_magic)) {
+        if (!file || read_all(*file, bytes)) {
+            continue;
+        }
+        if (!bytes.starts_with(journal_magic)) {
+            // A run stopped before it recorded anything; nothing of it needs finishing.
+            fs_.remove(path);
             continue;
         }
         auto journal = std::make_unique<Journal>();
