@@ -1,0 +1,147 @@
+#include "tests/support/file_helpers.h"
+#include "tests/support/stored_format.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+using namespace ferrocase::testing;
+namespace fs = std::filesystem;
+
+// ferrocase-cli as a user meets it: signalled, killed, handed one file twice, or racing another
+// run for a file.
+class CliInterruptionTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir folder;
+    const std::string password = "s3cret";
+
+    fs::path path(const QString& name) const { return folder.filePath(name).toStdString(); }
+    fs::path journal_folder() const { return path("state") / "ferrocase" / "unfinished"; }
+
+    void start(QProcess& process, const QStringList& files) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_STATE_HOME", folder.filePath("state"));
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(folder.path());
+        process.start(FERROCASE_CLI_PATH, QStringList{"--password-file", "pw"} + files);
+        QVERIFY(process.waitForStarted());
+    }
+
+    struct Outcome {
+        int exitCode = -1;
+        QString out;
+        QString err;
+    };
+
+    Outcome finish(QProcess& process) {
+        if (!process.waitForFinished(120000)) {
+            return {};
+        }
+        return {process.exitStatus() == QProcess::CrashExit ? 128 + SIGKILL : process.exitCode(),
+                QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    Outcome run(const QStringList& files) {
+        QProcess process;
+        start(process, files);
+        return finish(process);
+    }
+
+    // Stops the program once it has begun to record its first encryption.
+    bool pause_when_recording(QProcess& process) {
+        for (int attempt = 0; attempt < 2000000; ++attempt) {
+            std::error_code error;
+            if (!fs::is_empty(journal_folder(), error) && !error) {
+                return ::kill(static_cast<pid_t>(process.processId()), SIGSTOP) == 0;
+            }
+            if (process.state() == QProcess::NotRunning) {
+                return false;
+            }
+        }
+        return false;
+    }
+
+private slots:
+    void init() {
+        QVERIFY(folder.isValid());
+        write_file(path("pw"), Bytes(password.begin(), password.end()));
+    }
+
+    void cleanup() { fs::remove_all(path("state")); }
+
+    // The first signal finishes the file under way, starts no other, and the exit status names
+    // the signal; a kill leaves the file for a rerun to finish.
+    void signalledPartWayThroughALargeFile_data() {
+        QTest::addColumn<int>("signal");
+        QTest::addRow("SIGINT") << SIGINT;
+        QTest::addRow("SIGTERM") << SIGTERM;
+        QTest::addRow("SIGHUP") << SIGHUP;
+        QTest::addRow("SIGKILL") << SIGKILL;
+    }
+
+    void signalledPartWayThroughALargeFile() {
+        QFETCH(int, signal);
+        const Bytes large = random_bytes(40 << 20, 1);
+        const Bytes small = random_bytes(5000, 2);
+        write_file(path("large"), large);
+        write_file(path("small"), small);
+
+        QProcess process;
+        start(process, {"large", "small"});
+        QVERIFY(pause_when_recording(process));
+        ::kill(static_cast<pid_t>(process.processId()), signal);
+        ::kill(static_cast<pid_t>(process.processId()), SIGCONT);
+        const Outcome outcome = finish(process);
+
+        QCOMPARE(outcome.exitCode, 128 + signal);
+        QCOMPARE(read_file(path("small")), small);
+        if (signal == SIGKILL) {
+            QCOMPARE(run({"large"}).exitCode, 0);
+        } else {
+            QCOMPARE(outcome.out, QString("encrypted  large\n"));
+            QVERIFY2(outcome.err.contains("1 file was not started"), qPrintable(outcome.err));
+        }
+        QVERIFY(read_file(path("large")) == protect(large, password, 1));
+        QVERIFY(fs::is_empty(journal_folder()));
+    }
+
+    // Every name of one file reaches the same bytes: the file is encrypted once, and the other
+    // names are reported as skipped.
+    void oneFileUnderSeveralNames() {
+        const Bytes plain = random_bytes(20000, 3);
+        write_file(path("f"), plain);
+        fs::create_symlink("f", path("link"));
+        fs::create_hard_link(path("f"), path("hard"));
+
+        const Outcome outcome = run({"f", "./f", "link", "hard"});
+
+        QCOMPARE(outcome.exitCode, 1);
+        QCOMPARE(outcome.out, QString("encrypted  f\n"));
+        QCOMPARE(outcome.err.count("the same file as f"), 3);
+        QCOMPARE(read_file(path("f")), protect(plain, password, 1));
+    }
+
+    void aFileAnotherRunHoldsIsRefused() {
+        const Bytes plain = random_bytes(20000, 4);
+        write_file(path("held"), plain);
+        const int descriptor = ::open(path("held").c_str(), O_RDONLY | O_CLOEXEC);
+        QVERIFY(descriptor >= 0);
+        QCOMPARE(::flock(descriptor, LOCK_EX | LOCK_NB), 0);
+
+        const Outcome outcome = run({"held"});
+        ::close(descriptor);
+
+        QCOMPARE(outcome.exitCode, 1);
+        QVERIFY2(outcome.err.contains("in use by another run"), qPrintable(outcome.err));
+        QCOMPARE(read_file(path("held")), plain);
+    }
+};
+
+QTEST_GUILESS_MAIN(CliInterruptionTest)
+#include "tst_cli_interruption.moc"
