@@ -12,6 +12,10 @@ int main(int argc, char** argv) {
         std::cout << usage_text;
         return 0;
     }
+    if (parsed.options.version) {
+        std::cout << version_text();
+        return 0;
+    }
     if (!parsed.error.empty()) {
         std::cerr << "ferrocase-cli: " << parsed.error << "\nTry 'ferrocase-cli --help'.\n";
         return 2;
@@ -25,5 +29,6 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::ostream* progress = ::isatty(STDERR_FILENO) ? &std::cerr : nullptr;
-    return run_files(options, password.bytes, ferrocase::local_file_system(), std::cout, progress);
+    return run_files(options, password.bytes, ferrocase::local_file_system(), std::cout, std::cerr,
+                     progress);
 }

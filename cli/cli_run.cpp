@@ -3,6 +3,8 @@
 #include "batch/queued_file.h"
 
 #include <chrono>
+#include <filesystem>
+#include <ostream>
 
 namespace ferrocase::cli {
 namespace {
@@ -50,7 +52,7 @@ private:
 } // namespace
 
 int run_files(const CliOptions& options, const std::string& password, FileSystem& fs,
-              std::ostream& out, std::ostream* progress) {
+              std::ostream& out, std::ostream& err, std::ostream* progress) {
     AppState state;
     state.password = password;
     state.skip_step = static_cast<std::int16_t>(options.skip_level + 1);
@@ -68,25 +70,29 @@ int run_files(const CliOptions& options, const std::string& password, FileSystem
         line.clear();
         if (!result.ok()) {
             all_ok = false;
-            out << "failed     " << result.describe() << "\n";
+            err << "failed     " << result.describe() << std::endl;
             continue;
         }
         if (mode == FileMode::encrypt) {
-            out << "encrypted  " << row.source.string() << "\n";
+            out << "encrypted  " << row.source.string() << std::endl;
             continue;
         }
         out << "decrypted  " << row.source.string() << " -> " << row.destination.string();
         if (should_remove_original(state, mode, result)) {
+            std::error_code ignored;
+            const bool link = std::filesystem::is_symlink(row.source, ignored);
             if (const auto error = delete_original(row.source)) {
                 all_ok = false;
-                out << "; could not delete the original: " << error.message();
-            } else {
-                out << "; original deleted";
+                out << std::endl;
+                err << "failed     could not delete " << row.source.string() << ": "
+                    << error.message() << std::endl;
+                continue;
             }
+            out << (link ? "; link deleted, not the file it points to" : "; original deleted");
         }
-        out << "\n";
+        // A line at a time, so that a reader sees each file as soon as it is done.
+        out << std::endl;
     }
-    out << std::flush;
     return all_ok ? 0 : 1;
 }
 
