@@ -8,7 +8,6 @@
 #include <QTest>
 #include <csignal>
 #include <fcntl.h>
-#include <poll.h>
 #include <pty.h>
 #include <sstream>
 #include <sys/ioctl.h>
@@ -271,27 +270,22 @@ private slots:
 
     void informationOptions_data() {
         QTest::addColumn<QString>("option");
-        QTest::addColumn<QString>("expected"); // the whole output, or its start
-        const QString help = "Usage: ferrocase-cli ";
+        QTest::addColumn<QString>("shown");
         const QString version = QString("ferrocase-cli %1\n").arg(ferrocase::version);
-        QTest::addRow("--help") << "--help" << help;
-        QTest::addRow("-h") << "-h" << help;
+        QTest::addRow("--help") << "--help"
+                                << "  -V, --version ";
+        QTest::addRow("-h") << "-h"
+                            << "  -h, --help ";
         QTest::addRow("--version") << "--version" << version;
         QTest::addRow("-V") << "-V" << version;
     }
 
     void informationOptions() {
         QFETCH(QString, option);
-        QFETCH(QString, expected);
+        QFETCH(QString, shown);
         const Outcome outcome = run({option});
         QCOMPARE(outcome.exitCode, 0);
-        QVERIFY2(outcome.out.startsWith(expected), qPrintable(outcome.out));
-        if (expected.endsWith('\n')) {
-            QCOMPARE(outcome.out, expected);
-        } else {
-            QVERIFY(outcome.out.contains("-h, --help"));
-            QVERIFY(outcome.out.contains("-V, --version"));
-        }
+        QVERIFY2(outcome.out.contains(shown), qPrintable(outcome.out));
         QVERIFY(outcome.err.isEmpty());
     }
 
@@ -305,61 +299,41 @@ private slots:
     // On a terminal the password is asked for without echo; Ctrl-C there must not leave the
     // terminal without echo.
     void interruptedPromptRestoresEcho_data() {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addRow("no password file") << QStringList{"f"};
-        QTest::addRow("password file - on a terminal") << QStringList{"--password-file", "-", "f"};
+        QTest::addColumn<bool>("passwordFileDash");
+        QTest::addRow("no password file") << false;
+        QTest::addRow("password file - on a terminal") << true;
     }
 
     void interruptedPromptRestoresEcho() {
-        QFETCH(QStringList, arguments);
+        QFETCH(bool, passwordFileDash);
         write_file(path("f"), random_bytes(10, 10));
         int master = -1;
         int terminal = -1;
         QCOMPARE(::openpty(&master, &terminal, nullptr, nullptr, nullptr), 0);
-        termios settings{};
-        QCOMPARE(::tcgetattr(terminal, &settings), 0);
-        QVERIFY(settings.c_lflag & ECHO);
-
-        std::vector<std::string> words{FERROCASE_CLI_PATH};
-        for (const QString& argument : arguments) {
-            words.push_back(argument.toStdString());
-        }
-        std::vector<char*> argv;
-        for (auto& word : words) {
-            argv.push_back(word.data());
-        }
-        argv.push_back(nullptr);
         const std::string directory = folder.path().toStdString();
         const pid_t child = ::fork();
         if (child == 0) {
             ::setsid();
             ::ioctl(terminal, TIOCSCTTY, 0);
-            ::dup2(terminal, STDIN_FILENO);
-            ::dup2(terminal, STDOUT_FILENO);
-            ::dup2(terminal, STDERR_FILENO);
+            for (const int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+                ::dup2(terminal, stream);
+            }
             if (::chdir(directory.c_str()) == 0) {
-                ::execv(argv[0], argv.data());
+                passwordFileDash ? ::execl(FERROCASE_CLI_PATH, "ferrocase-cli", "--password-file",
+                                           "-", "f", nullptr)
+                                 : ::execl(FERROCASE_CLI_PATH, "ferrocase-cli", "f", nullptr);
             }
             ::_exit(127);
         }
         QVERIFY(child > 0);
-
-        QByteArray shown;
-        while (!shown.contains("Password: ")) {
-            pollfd readable{master, POLLIN, 0};
-            QVERIFY2(::poll(&readable, 1, 20000) == 1, shown.constData());
-            char buffer[256];
-            const ssize_t count = ::read(master, buffer, sizeof buffer);
-            QVERIFY(count > 0);
-            shown.append(buffer, count);
-        }
-        QTRY_VERIFY(::tcgetattr(terminal, &settings) == 0 && !(settings.c_lflag & ECHO));
+        termios settings{};
+        QTRY_VERIFY_WITH_TIMEOUT(
+            ::tcgetattr(terminal, &settings) == 0 && !(settings.c_lflag & ECHO), 20000);
         QCOMPARE(::write(master, "half\x03", 5), ssize_t{5}); // Ctrl-C in the middle of typing
 
         int status = 0;
         QCOMPARE(::waitpid(child, &status, 0), child);
-        QVERIFY(WIFSIGNALED(status));
-        QCOMPARE(WTERMSIG(status), SIGINT);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
         QCOMPARE(::tcgetattr(terminal, &settings), 0);
         QVERIFY(settings.c_lflag & ECHO);
         ::close(master);
