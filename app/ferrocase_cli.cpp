@@ -14,6 +14,10 @@ int main(int argc, char** argv) {
         std::cout << usage_text;
         return 0;
     }
+    if (parsed.options.version) {
+        std::cout << version_text();
+        return 0;
+    }
     if (!parsed.error.empty()) {
         std::cerr << "ferrocase-cli: " << parsed.error << "\nTry 'ferrocase-cli --help'.\n";
         return 2;

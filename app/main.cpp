@@ -4,6 +4,7 @@
 #include "shell/file_type_registry.h"
 #include "shell/opened_document.h"
 #include "ui/mainscreen.h"
+#include "version.h"
 
 #include <QApplication>
 #include <string>
@@ -11,6 +12,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    QApplication::setApplicationVersion(ferrocase::version);
 
     std::vector<std::string> arguments;
     for (const QString& argument : QCoreApplication::arguments().mid(1)) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <system_error>
 
 namespace ferrocase {
 namespace {
@@ -59,13 +60,12 @@ bool should_remove_original(const AppState& state, FileMode mode, const FileResu
 }
 
 std::error_code delete_original(const std::filesystem::path& path) {
+    // Removing a name needs only the folder's permission. The file's mode is left alone: it may
+    // be shared with other names, or be the target of a link that is the name removed here.
     std::error_code error;
-    std::filesystem::permissions(path, std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::add, error);
-    if (error) {
-        return error;
+    if (!std::filesystem::remove(path, error) && !error) {
+        error = std::make_error_code(std::errc::no_such_file_or_directory);
     }
-    std::filesystem::remove(path, error);
     return error;
 }
 

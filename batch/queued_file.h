@@ -24,7 +24,7 @@ void process_current_file(AppState& state, FileMode mode, DurableRun& run, const
 // Only the source of a successful decryption is ever removed: an encrypted file is the only copy.
 bool should_remove_original(const AppState& state, FileMode mode, const FileResult& result);
 
-// Clears the read-only permission, then deletes the file.
+// Deletes the name: a symbolic link is removed, not the file it points to.
 std::error_code delete_original(const std::filesystem::path& path);
 
 } // namespace ferrocase

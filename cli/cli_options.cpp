@@ -1,5 +1,7 @@
 #include "cli/cli_options.h"
 
+#include "version.h"
+
 namespace ferrocase::cli {
 
 const char* const usage_text =
@@ -18,13 +20,19 @@ place and keeps its name and length.
                         undo the layers with their passwords in reverse order.
   --delete-originals    after a successful decryption, delete the ".fxe" file. A file
                         encrypted in place is never deleted: it is the only copy.
-  --password-file PATH  read the password from the first line of PATH (UTF-8, without
-                        its line end); "-" reads standard input. Otherwise it is asked
-                        for twice on the terminal, without echo.
-  --help                show this text.
+  --password-file PATH  read the password from the first line of PATH (UTF-8, or UTF-16
+                        with a byte-order mark); "-" reads standard input, or asks on it
+                        when it is a terminal. Otherwise it is asked for twice on the
+                        terminal, without echo.
+  -h, --help            show this text.
+  -V, --version         show the program's version.
 
 The password's characters must exist in the Windows-1252 code page (Western letters,
-digits and signs). A wrong password is not detected: it gives other bytes.
+digits and signs); control characters are refused. A wrong password is not detected:
+it gives other bytes.
+
+One line per processed file goes to standard output; failures and warnings go to
+standard error.
 
 The format is a repeating-key XOR. It keeps casual eyes out; it is no protection
 against a determined attacker (one known piece of plain text reveals the password).
@@ -66,6 +74,8 @@ ParsedOptions parse_options(const std::vector<std::string>& arguments) {
             only_files = true;
         } else if (name == "--help" || name == "-h") {
             options.help = true;
+        } else if (name == "--version" || name == "-V") {
+            options.version = true;
         } else if (name == "--multiple") {
             options.allow_multiple_encryption = true;
         } else if (name == "--delete-originals") {
@@ -83,10 +93,14 @@ ParsedOptions parse_options(const std::vector<std::string>& arguments) {
             return parsed;
         }
     }
-    if (!options.help && options.files.empty()) {
+    if (!options.help && !options.version && options.files.empty()) {
         parsed.error = "no files given";
     }
     return parsed;
+}
+
+std::string version_text() {
+    return std::string("ferrocase-cli ") + version + "\n";
 }
 
 } // namespace ferrocase::cli

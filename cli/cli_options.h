@@ -12,6 +12,7 @@ struct CliOptions {
     bool delete_originals = false;
     std::optional<std::string> password_file; // "-" is standard input
     bool help = false;
+    bool version = false;
     std::vector<std::string> files;
 };
 
@@ -23,5 +24,8 @@ struct ParsedOptions {
 ParsedOptions parse_options(const std::vector<std::string>& arguments);
 
 extern const char* const usage_text;
+
+// The program's name and version, one line.
+std::string version_text();
 
 } // namespace ferrocase::cli

@@ -3,6 +3,8 @@
 #include "batch/queued_file.h"
 
 #include <chrono>
+#include <filesystem>
+#include <ostream>
 #include <vector>
 
 namespace ferrocase::cli {
@@ -75,15 +77,18 @@ bool report(AppState& state, DurableRun& run, const std::vector<FileMode>& modes
         }
         out << "decrypted  " << row.source.string() << " -> " << row.destination.string();
         if (should_remove_original(state, mode, result)) {
+            std::error_code ignored;
+            const bool link = std::filesystem::is_symlink(row.source, ignored);
             if (const auto error = delete_original(row.source)) {
                 all_ok = false;
                 out << std::endl;
-                err << "failed     could not delete the original " << row.source.string() << ": "
+                err << "failed     could not delete " << row.source.string() << ": "
                     << error.message() << std::endl;
                 continue;
             }
-            out << "; original deleted";
+            out << (link ? "; link deleted, not the file it points to" : "; original deleted");
         }
+        // A line at a time, so that a reader sees each file as soon as it is done.
         out << std::endl;
     }
     return all_ok;

@@ -1,30 +1,18 @@
 #include "cli/password_input.h"
 
+#include "cli/echo_off.h"
 #include "engine/password_encoding.h"
 
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <termios.h>
+#include <optional>
 #include <unistd.h>
 
 namespace ferrocase::cli {
 namespace {
-
-std::string first_line(std::istream& in) {
-    std::string line;
-    std::getline(in, line);
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-    }
-    // Some editors start a UTF-8 file with an invisible byte-order mark; it is not typed.
-    constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
-    if (line.starts_with(byte_order_mark)) {
-        line.erase(0, byte_order_mark.size());
-    }
-    return line;
-}
 
 std::string utf8_of(char32_t character) {
     std::string text;
@@ -46,38 +34,128 @@ std::string utf8_of(char32_t character) {
     return text;
 }
 
+void drop_carriage_return(std::string& line) {
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+}
+
+// The rest of a UTF-16 line after its byte-order mark, as UTF-8. A lone surrogate or an odd
+// last byte becomes U+FFFD, which has no Windows-1252 code and is refused later.
+std::string utf16_line(std::istream& in, bool little_endian) {
+    constexpr char32_t replacement = 0xFFFD;
+    std::string line;
+    std::optional<char32_t> high_surrogate;
+    char pair[2];
+    while (in.read(pair, 2)) {
+        const auto first = static_cast<unsigned char>(pair[0]);
+        const auto second = static_cast<unsigned char>(pair[1]);
+        const char32_t unit = little_endian ? (second << 8 | first) : (first << 8 | second);
+        if (unit >= 0xDC00 && unit <= 0xDFFF && high_surrogate) {
+            line += utf8_of(0x10000 + ((*high_surrogate - 0xD800) << 10) + (unit - 0xDC00));
+            high_surrogate.reset();
+            continue;
+        }
+        if (high_surrogate) {
+            line += utf8_of(replacement);
+            high_surrogate.reset();
+        }
+        if (unit == '\n') {
+            break;
+        }
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            high_surrogate = unit;
+        } else {
+            line += utf8_of(unit >= 0xDC00 && unit <= 0xDFFF ? replacement : unit);
+        }
+    }
+    if (high_surrogate || in.gcount() == 1) {
+        line += utf8_of(replacement);
+    }
+    drop_carriage_return(line);
+    return line;
+}
+
+// The first line without its line end, as UTF-8.
+std::string first_line(std::istream& in) {
+    std::string line;
+    char character = 0;
+    while (in.get(character) && character != '\n') {
+        line += character;
+        // Windows editors save "Unicode" text as UTF-16, which a byte-order mark announces.
+        if (line == "\xFF\xFE" || line == "\xFE\xFF") {
+            return utf16_line(in, line[0] == '\xFF');
+        }
+    }
+    drop_carriage_return(line);
+    // Some editors start a UTF-8 file with an invisible byte-order mark; it is not typed.
+    constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
+    if (line.starts_with(byte_order_mark)) {
+        line.erase(0, byte_order_mark.size());
+    }
+    return line;
+}
+
+// A NUL makes the matching bytes pass through unchanged, and other control characters cannot
+// be typed into the window's password box: neither belongs in a password.
+std::optional<std::string> control_character_refusal(std::string_view utf8) {
+    std::size_t character_number = 0;
+    for (const char byte : utf8) {
+        const auto code = static_cast<unsigned char>(byte);
+        if ((code & 0xC0) != 0x80) {
+            ++character_number;
+        }
+        if (code < 0x20) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "%04X", static_cast<unsigned>(code));
+            return "the password contains the control character U+" + std::string(hex) +
+                   " (character " + std::to_string(character_number) + ")";
+        }
+    }
+    return std::nullopt;
+}
+
+PasswordInput password_from_line(const std::string& line) {
+    PasswordInput input = check_password(line, line);
+    if (line.find('\0') != std::string::npos) {
+        input.error += "; a password file holds UTF-8 text, or UTF-16 with a byte-order mark";
+    }
+    return input;
+}
+
 void write_text(int terminal, std::string_view text) {
     // Nothing useful can be done if the terminal refuses a prompt; the read that follows decides.
     [[maybe_unused]] const ssize_t written = ::write(terminal, text.data(), text.size());
 }
 
-// Reads one line from the terminal with echo off, restoring the terminal afterwards.
+// Reads one line from the terminal with echo off.
 std::optional<std::string> ask_without_echo(int terminal, const char* prompt) {
     write_text(terminal, prompt);
-    termios saved{};
-    const bool is_terminal = ::tcgetattr(terminal, &saved) == 0;
-    if (is_terminal) {
-        termios quiet = saved;
-        quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
-        ::tcsetattr(terminal, TCSAFLUSH, &quiet);
-    }
     std::string line;
     char character = 0;
     ssize_t count = 0;
-    while ((count = ::read(terminal, &character, 1)) == 1 && character != '\n') {
-        line += character;
-    }
-    if (is_terminal) {
-        ::tcsetattr(terminal, TCSAFLUSH, &saved);
+    {
+        const EchoOff quiet(terminal);
+        while ((count = ::read(terminal, &character, 1)) == 1 && character != '\n') {
+            line += character;
+        }
     }
     write_text(terminal, "\n");
     if (count < 0 || (count == 0 && line.empty())) {
         return std::nullopt;
     }
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-    }
+    drop_carriage_return(line);
     return line;
+}
+
+PasswordInput ask_twice(int terminal) {
+    const auto password = ask_without_echo(terminal, "Password: ");
+    const auto verification =
+        password ? ask_without_echo(terminal, "Verify password: ") : std::nullopt;
+    if (!password || !verification) {
+        return {{}, "no password read from the terminal"};
+    }
+    return check_password(*password, *verification);
 }
 
 } // namespace
@@ -88,6 +166,9 @@ PasswordInput check_password(std::string_view utf8, std::string_view verificatio
     }
     if (utf8.empty()) {
         return {{}, "no password provided"};
+    }
+    if (const auto refusal = control_character_refusal(utf8)) {
+        return {{}, *refusal};
     }
     const EncodedPassword encoded = encode_windows1252_from_utf8(utf8);
     if (!encoded.ok()) {
@@ -104,15 +185,20 @@ PasswordInput check_password(std::string_view utf8, std::string_view verificatio
 
 PasswordInput password_from_file(const std::string& path) {
     if (path == "-") {
-        const std::string line = first_line(std::cin);
-        return check_password(line, line);
+        if (::isatty(STDIN_FILENO)) {
+            return ask_twice(STDIN_FILENO);
+        }
+        return password_from_line(first_line(std::cin));
+    }
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        return {{}, "the password file " + path + " is a folder"};
     }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         return {{}, "cannot read the password file " + path};
     }
-    const std::string line = first_line(file);
-    return check_password(line, line);
+    return password_from_line(first_line(file));
 }
 
 PasswordInput password_from_terminal() {
@@ -120,14 +206,9 @@ PasswordInput password_from_terminal() {
     if (terminal < 0) {
         return {{}, "no terminal to ask for the password on; use --password-file"};
     }
-    const auto password = ask_without_echo(terminal, "Password: ");
-    const auto verification =
-        password ? ask_without_echo(terminal, "Verify password: ") : std::nullopt;
+    PasswordInput input = ask_twice(terminal);
     ::close(terminal);
-    if (!password || !verification) {
-        return {{}, "no password read from the terminal"};
-    }
-    return check_password(*password, *verification);
+    return input;
 }
 
 } // namespace ferrocase::cli

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing from Debian's packages, builds, and then either starts the program
-# ("run") or runs the whole test suite ("test"). Meant for a Debian 12 machine, as root.
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Installs what is missing from Debian's packages, builds, and then starts the program ("run"),
+# runs the whole test suite and checks the Debian package ("test"), or builds that package and
+# prints its path ("package"). Meant for a Debian 12 machine, as root.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -9,9 +11,10 @@ packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     fonts-dejavu-core fonts-liberation2
-    shared-mime-info desktop-file-utils libglib2.0-bin
+    shared-mime-info desktop-file-utils libglib2.0-bin librsvg2-bin
 )
-test_packages=(xvfb xauth xkb-data x11-xkb-utils xdotool appstream)
+test_packages=(xvfb xauth xkb-data x11-xkb-utils xdotool appstream groff-base)
+package_packages=(dpkg-dev file lintian)
 
 install_missing() {
     local missing=()
@@ -31,6 +34,13 @@ build() {
     cmake --build --preset "$1"
 }
 
+# Builds the .deb afresh and sets `deb` to its path.
+build_package() {
+    rm -f build/package/ferrocase_*.deb
+    build package
+    deb=$(realpath build/package/ferrocase_*.deb)
+}
+
 case "${1:-}" in
 run)
     install_missing "${packages[@]}"
@@ -44,9 +54,20 @@ test)
     # Once more under AddressSanitizer and UndefinedBehaviorSanitizer.
     build sanitize
     ctest --preset sanitize
+    # The Debian package: what it holds, and no error from lintian.
+    install_missing "${package_packages[@]}"
+    build_package
+    dpkg-deb --info "$deb"
+    dpkg-deb --contents "$deb"
+    lintian --fail-on error --display-level ">=warning" "$deb"
+    ;;
+package)
+    install_missing "${packages[@]}" "${package_packages[@]}"
+    build_package
+    echo "$deb"
     ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|package" >&2
     exit 2
     ;;
 esac

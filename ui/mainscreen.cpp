@@ -7,6 +7,7 @@
 #include "ui/mainscreen_batch_window.h"
 #include "ui/percent_bar.h"
 #include "ui/twips.h"
+#include "version.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -18,7 +19,8 @@
 namespace ferrocase {
 namespace {
 
-const char* const idle_title = "Ferrocase PRO - V1.60 Password protection for your files";
+const std::string idle_title =
+    std::string("Ferrocase PRO - V") + version + " Password protection for your files";
 
 } // namespace
 

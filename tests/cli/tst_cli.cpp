@@ -1,15 +1,34 @@
 #include "cli/cli_options.h"
+#include "cli/cli_run.h"
 #include "tests/support/file_helpers.h"
+#include "version.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <fcntl.h>
+#include <pty.h>
+#include <sstream>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 using namespace ferrocase;
 using namespace ferrocase::testing;
 namespace fs = std::filesystem;
 
 namespace {
+
+// Remembers what had been written each time the stream was flushed.
+struct FlushRecorder : std::stringbuf {
+    std::vector<std::string> flushed;
+    int sync() override {
+        flushed.push_back(str());
+        return 0;
+    }
+};
 
 struct Outcome {
     int exitCode = -1;
@@ -26,8 +45,10 @@ class CliTest : public QObject {
 
     fs::path path(const QString& name) const { return folder.filePath(name).toStdString(); }
 
-    Outcome run(const QStringList& arguments, const QByteArray& input = {}) {
+    Outcome run(const QStringList& arguments, const QByteArray& input = {},
+                QProcess::ProcessChannelMode channels = QProcess::SeparateChannels) {
         QProcess process;
+        process.setProcessChannelMode(channels);
         process.setWorkingDirectory(folder.path());
         process.start(FERROCASE_CLI_PATH, arguments);
         process.write(input);
@@ -102,20 +123,37 @@ private slots:
 
     void refusalsAreUsageErrors_data() {
         QTest::addColumn<QByteArray>("password");
+        QTest::addColumn<bool>("fileIsFolder");
         QTest::addColumn<QString>("message");
-        QTest::addRow("empty") << QByteArray("\n") << "no password provided";
+        QTest::addRow("empty") << QByteArray("\n") << false << "no password provided";
         QTest::addRow("no code in Windows-1252")
-            << QByteArray("p\xE2\x82\xBF\n") << "has no code in Windows-1252";
-        QTest::addRow("longer than the key cursor can count") << QByteArray(32767, 'k') + '\n'
-                                                              << "longer than 32766 characters";
+            << QByteArray("p\xE2\x82\xBF\n") << false << "has no code in Windows-1252";
+        QTest::addRow("longer than the key cursor can count")
+            << QByteArray(32767, 'k') + '\n'
+            << false << "longer than 32766 characters";
+        QTest::addRow("a NUL would leave plain bytes unchanged")
+            << QByteArray("ab\0c\n", 5) << false << "control character U+0000 (character 3)";
+        QTest::addRow("another control character")
+            << QByteArray("\xC3\xA9\x1B\n") << false << "control character U+001B (character 2)";
+        QTest::addRow("UTF-16 without a byte-order mark")
+            << QByteArray("s\0e\0c\0\n\0", 8) << false << "UTF-16 with a byte-order mark";
+        QTest::addRow("UTF-16 with a lone surrogate")
+            << QByteArray("\xFF\xFEs\0\x00\xD8\n\0", 8) << false
+            << "\"\xEF\xBF\xBD\" has no code in Windows-1252";
+        QTest::addRow("a folder for the password file") << QByteArray() << true << "is a folder";
     }
 
     void refusalsAreUsageErrors() {
         QFETCH(QByteArray, password);
+        QFETCH(bool, fileIsFolder);
         QFETCH(QString, message);
         const Bytes plain = random_bytes(100, 1);
         write_file(path("f"), plain);
-        const Outcome outcome = run({"--password-file", "-", "f"}, password);
+        if (fileIsFolder) {
+            fs::create_directory(path("folder"));
+        }
+        const Outcome outcome =
+            run({"--password-file", fileIsFolder ? "folder" : "-", "f"}, password);
         QCOMPARE(outcome.exitCode, 2);
         QVERIFY2(outcome.err.contains(message), qPrintable(outcome.err));
         QCOMPARE(read_file(path("f")), plain);
@@ -139,12 +177,24 @@ private slots:
         QVERIFY(!fs::exists(path("notes.txt.FXE")));
     }
 
+    void byteOrderMarkIsNotPartOfThePassword_data() {
+        QTest::addColumn<QByteArray>("passwordFile");
+        QTest::addRow("UTF-8, Windows line end") << QByteArray("\xEF\xBB\xBFs3cret\r\n");
+        QTest::addRow("UTF-16, little-endian") << QByteArray("\xFF\xFEs\0"
+                                                             "3\0c\0r\0e\0t\0\r\0\n\0x\0",
+                                                             20);
+        QTest::addRow("UTF-16, big-endian") << QByteArray("\xFE\xFF\0s\0"
+                                                          "3\0c\0r\0e\0t",
+                                                          14);
+    }
+
     void byteOrderMarkIsNotPartOfThePassword() {
+        QFETCH(QByteArray, passwordFile);
         const Bytes plain = random_bytes(700, 6);
         write_file(path("bom.txt"), plain);
-        write_file(path("pw-bom"),
-                   Bytes{0xEF, 0xBB, 0xBF, 's', '3', 'c', 'r', 'e', 't', '\r', '\n'});
+        write_file(path("pw-bom"), Bytes(passwordFile.begin(), passwordFile.end()));
         QCOMPARE(run({"--password-file", "pw-bom", "bom.txt"}).exitCode, 0);
+        QVERIFY(read_file(path("bom.txt")) != plain);
         QCOMPARE(run({"--password-file", "pw", "--multiple", "bom.txt"}).exitCode, 0);
         QCOMPARE(read_file(path("bom.txt")), plain);
     }
@@ -167,23 +217,128 @@ private slots:
         const Outcome outcome = run({"--password-file", "pw", "--delete-originals", "missing",
                                      "folder.fxe", "dest.fxe", "good"});
         QCOMPARE(outcome.exitCode, 1);
+        QCOMPARE(outcome.out, QString("encrypted  good\n"));
         const QStringList failures = outcome.err.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(failures.size(), 3);
         QVERIFY(failures[0].startsWith("failed     could not open missing"));
         QVERIFY(failures[1].startsWith("failed     could not open folder.fxe: not a regular file"));
         QVERIFY(failures[2].startsWith("failed     could not replace dest"));
-        QCOMPARE(outcome.out, QString("encrypted  good\n"));
         QCOMPARE(read_file(path("dest.fxe")), cipher);
         QVERIFY(!fs::exists(path("missing")));
     }
 
-    void helpAndUsageErrors() {
-        Outcome outcome = run({"--help"});
+    // A line held back in a buffer is lost when the run is interrupted.
+    void eachLineIsFlushedWhenItsFileIsDone() {
+        write_file(path("a"), random_bytes(10, 7));
+        write_file(path("b"), random_bytes(10, 8));
+        cli::CliOptions options;
+        options.files = {path("a").string(), path("missing").string(), path("b").string()};
+        FlushRecorder out;
+        FlushRecorder err;
+        std::ostream out_stream(&out);
+        std::ostream err_stream(&err);
+        const cli::StopSignals no_signal;
+        QCOMPARE(cli::run_files(options, "s3cret", local_file_system(), path("state"), out_stream,
+                                err_stream, nullptr, no_signal),
+                 1);
+        const std::string a = "encrypted  " + options.files[0] + "\n";
+        const std::string b = "encrypted  " + options.files[2] + "\n";
+        QCOMPARE(out.flushed, (std::vector<std::string>{a, a + b}));
+        QCOMPARE(err.flushed.size(), std::size_t{1});
+        QVERIFY(err.flushed[0].starts_with("failed     could not open "));
+    }
+
+    void deletingThroughALinkRemovesOnlyTheLink() {
+        const Bytes plain = random_bytes(300, 9);
+        write_file(path("notes"), plain);
+        QCOMPARE(run({"--password-file", "pw", "notes"}).exitCode, 0);
+        fs::create_directory(path("store"));
+        fs::rename(path("notes"), path("store/notes.fxe"));
+        const Bytes cipher = read_file(path("store/notes.fxe"));
+        fs::permissions(path("store/notes.fxe"), fs::perms::owner_read);
+        fs::create_symlink("store/notes.fxe", path("notes.fxe"));
+
+        const Outcome outcome = run({"--password-file", "pw", "--delete-originals", "notes.fxe"});
         QCOMPARE(outcome.exitCode, 0);
-        QVERIFY(outcome.out.contains("--password-file PATH"));
-        outcome = run({});
+        QCOMPARE(
+            outcome.out,
+            QString("decrypted  notes.fxe -> notes; link deleted, not the file it points to\n"));
+        QCOMPARE(read_file(path("notes")), plain);
+        QVERIFY(!fs::is_symlink(path("notes.fxe")));
+        QCOMPARE(read_file(path("store/notes.fxe")), cipher);
+        QCOMPARE(fs::status(path("store/notes.fxe")).permissions(), fs::perms::owner_read);
+    }
+
+    void informationOptions_data() {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("shown");
+        const QString version = QString("ferrocase-cli %1\n").arg(ferrocase::version);
+        QTest::addRow("--help") << "--help"
+                                << "  -V, --version ";
+        QTest::addRow("-h") << "-h"
+                            << "  -h, --help ";
+        QTest::addRow("--version") << "--version" << version;
+        QTest::addRow("-V") << "-V" << version;
+    }
+
+    void informationOptions() {
+        QFETCH(QString, option);
+        QFETCH(QString, shown);
+        const Outcome outcome = run({option});
+        QCOMPARE(outcome.exitCode, 0);
+        QVERIFY2(outcome.out.contains(shown), qPrintable(outcome.out));
+        QVERIFY(outcome.err.isEmpty());
+    }
+
+    void usageErrorsGoToStandardError() {
+        const Outcome outcome = run({});
         QCOMPARE(outcome.exitCode, 2);
+        QVERIFY(outcome.out.isEmpty());
         QVERIFY(outcome.err.contains("no files given"));
+    }
+
+    // On a terminal the password is asked for without echo; Ctrl-C there must not leave the
+    // terminal without echo.
+    void interruptedPromptRestoresEcho_data() {
+        QTest::addColumn<bool>("passwordFileDash");
+        QTest::addRow("no password file") << false;
+        QTest::addRow("password file - on a terminal") << true;
+    }
+
+    void interruptedPromptRestoresEcho() {
+        QFETCH(bool, passwordFileDash);
+        write_file(path("f"), random_bytes(10, 10));
+        int master = -1;
+        int terminal = -1;
+        QCOMPARE(::openpty(&master, &terminal, nullptr, nullptr, nullptr), 0);
+        const std::string directory = folder.path().toStdString();
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::setsid();
+            ::ioctl(terminal, TIOCSCTTY, 0);
+            for (const int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+                ::dup2(terminal, stream);
+            }
+            if (::chdir(directory.c_str()) == 0) {
+                passwordFileDash ? ::execl(FERROCASE_CLI_PATH, "ferrocase-cli", "--password-file",
+                                           "-", "f", nullptr)
+                                 : ::execl(FERROCASE_CLI_PATH, "ferrocase-cli", "f", nullptr);
+            }
+            ::_exit(127);
+        }
+        QVERIFY(child > 0);
+        termios settings{};
+        QTRY_VERIFY_WITH_TIMEOUT(
+            ::tcgetattr(terminal, &settings) == 0 && !(settings.c_lflag & ECHO), 20000);
+        QCOMPARE(::write(master, "half\x03", 5), ssize_t{5}); // Ctrl-C in the middle of typing
+
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+        QCOMPARE(::tcgetattr(terminal, &settings), 0);
+        QVERIFY(settings.c_lflag & ECHO);
+        ::close(master);
+        ::close(terminal);
     }
 };
 

@@ -1,6 +1,8 @@
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -13,6 +15,10 @@ private slots:
     void initTestCase();
     void installs_each_file_in_its_standard_place_data();
     void installs_each_file_in_its_standard_place();
+    void icons_are_square_data();
+    void icons_are_square();
+    void the_programs_have_no_library_search_path_data();
+    void the_programs_have_no_library_search_path();
     void the_desktop_entry_passes_its_validator();
     void the_metainfo_passes_its_validator();
     void the_mime_package_binds_the_glob_to_the_type();
@@ -53,7 +59,51 @@ void InstallDataTest::installs_each_file_in_its_standard_place_data() {
         << "share/applications/io.github.ferrocase.ferrocase.desktop";
     QTest::addRow("the MIME type") << "share/mime/packages/ferrocase.xml";
     QTest::addRow("the metainfo") << "share/metainfo/io.github.ferrocase.ferrocase.metainfo.xml";
-    QTest::addRow("the icon") << "share/icons/hicolor/scalable/apps/ferrocase.svg";
+    QTest::addRow("the command-line program") << "bin/ferrocase-cli";
+    QTest::addRow("the manual page of the window") << "share/man/man1/ferrocase.1.gz";
+    QTest::addRow("the manual page of the command line") << "share/man/man1/ferrocase-cli.1.gz";
+    QTest::addRow("the licence") << "share/doc/ferrocase/copyright";
+}
+
+void InstallDataTest::icons_are_square_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("size"); // 0 for the scalable one
+    QTest::addRow("scalable") << "share/icons/hicolor/scalable/apps/ferrocase.svg" << 0;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        QTest::addRow("%dx%d", size, size)
+            << QString("share/icons/hicolor/%1x%1/apps/ferrocase.png").arg(size) << size;
+    }
+}
+
+void InstallDataTest::icons_are_square() {
+    QFETCH(QString, file);
+    QFETCH(int, size);
+
+    if (size > 0) {
+        QCOMPARE(QImageReader(installed(file)).size(), QSize(size, size));
+        return;
+    }
+    QFile svg(installed(file));
+    QVERIFY(svg.open(QIODevice::ReadOnly));
+    const auto box = QRegularExpression(R"re(viewBox="[-\d.]+ [-\d.]+ ([\d.]+) ([\d.]+)")re")
+                         .match(QString::fromUtf8(svg.readAll()));
+    QVERIFY(box.hasMatch());
+    QCOMPARE(box.captured(1), box.captured(2));
+}
+
+void InstallDataTest::the_programs_have_no_library_search_path_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addRow("the window") << "bin/ferrocase";
+    QTest::addRow("the command line") << "bin/ferrocase-cli";
+}
+
+void InstallDataTest::the_programs_have_no_library_search_path() {
+    QFETCH(QString, file);
+
+    QString output;
+    QCOMPARE(run("readelf", {"--dynamic", installed(file)}, output), 0);
+    QVERIFY(output.contains("(NEEDED)"));
+    QVERIFY2(!output.contains("RUNPATH") && !output.contains("RPATH"), qPrintable(output));
 }
 
 void InstallDataTest::installs_each_file_in_its_standard_place() {
@@ -76,7 +126,8 @@ void InstallDataTest::the_desktop_entry_passes_its_validator() {
     QFile file(entry);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray content = file.readAll();
-    QVERIFY(content.contains("\nExec=ferrocase shell in=%f\n"));
+    // A full path, so that the menu entry works when the prefix's bin folder is not on PATH.
+    QVERIFY(content.contains("\nExec=" + installed("bin/ferrocase").toUtf8() + " shell in=%f\n"));
     QVERIFY(content.contains("\nMimeType=application/x-ferrocase;\n"));
 }
 
