@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QListWidget>
+#include <string>
 
 namespace ferrocase {
 
@@ -14,6 +15,9 @@ public:
     QString path() const { return path_; }
     // A directory that cannot be listed shows no files.
     void setPath(const QString& path);
+
+    // The entry's name as the file system stores it, which its text may not spell exactly.
+    static std::string native_name(const QListWidgetItem* entry);
 
 private:
     QString path_;

@@ -5,11 +5,11 @@
 #include "ui/chooser_drive_list.h"
 #include "ui/chooser_file_list.h"
 #include "ui/module1.h"
+#include "ui/native_path.h"
 #include "ui/twips.h"
 
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileInfo>
 #include <QPushButton>
 #include <vector>
 
@@ -28,8 +28,8 @@ QPushButton* make_button(const QString& caption, const QString& tool_tip, QWidge
 
 } // namespace
 
-QString chooser_file_path(const QString& directory, const QString& file_name) {
-    return directory.endsWith('/') ? directory + file_name : directory + '/' + file_name;
+std::filesystem::path chooser_file_path(const QString& directory, const std::string& native_name) {
+    return to_native_path(directory) / native_name;
 }
 
 frmdirtree::frmdirtree(AppState& state, QWidget* main_window)
@@ -105,7 +105,7 @@ void frmdirtree::Command1_Click() {
             const QListWidgetItem* entry = File1->item(index);
             if (entry->isSelected()) {
                 files.push_back(
-                    QFileInfo(chooser_file_path(Dir1->path(), entry->text())).filesystemFilePath());
+                    chooser_file_path(Dir1->path(), ChooserFileList::native_name(entry)));
             }
         }
         queue_selection(state_, files);
