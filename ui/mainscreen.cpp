@@ -73,7 +73,9 @@ void Mainscreen::Command1_Click() {
     }
     setWindowTitle(QStringLiteral("Files to Process: 0"));
     chooser_ = new frmdirtree(state_, this);
-    connect(chooser_, &QObject::destroyed, this, &Mainscreen::take_waiting_documents);
+    // Not from inside the chooser's destruction: a message about them may be shown.
+    connect(chooser_, &QObject::destroyed, this, &Mainscreen::take_waiting_documents,
+            Qt::QueuedConnection);
     chooser_->show();
     setEnabled(false);
 }

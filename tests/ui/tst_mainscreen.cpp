@@ -66,6 +66,7 @@ private slots:
     void drops_without_files_or_during_a_run_are_refused();
     void opened_documents_join_the_queue_data();
     void opened_documents_join_the_queue();
+    void documents_opened_while_choosing_follow_the_choice();
     void browse_opens_the_chooser_and_disables_the_window();
     void quit_while_idle_closes_the_window();
 
@@ -546,6 +547,25 @@ void MainscreenTest::opened_documents_join_the_queue() {
         QVERIFY2(recorder_->texts()[0].contains(QFile::decodeName(folder.c_str() + name)),
                  qPrintable(recorder_->texts()[0]));
     }
+}
+
+void MainscreenTest::documents_opened_while_choosing_follow_the_choice() {
+    QTemporaryDir dir;
+    const std::filesystem::path document = make_file(dir, "a.fxe").toStdString();
+    show_active();
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    window_->open_documents({document});
+    QCOMPARE(state_->file_count, 0);
+
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto chooser = std::find_if(windows.begin(), windows.end(), [](QWidget* widget) {
+        return qobject_cast<frmdirtree*>(widget) && widget->isVisible();
+    });
+    QVERIFY(chooser != windows.end());
+    (*chooser)->close();
+    QTRY_COMPARE(state_->file_count, 1);
+    QVERIFY(state_->file_queue.row(1).source == document);
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Files to Process:1"));
 }
 
 void MainscreenTest::browse_opens_the_chooser_and_disables_the_window() {
