@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <fstream>
 #include <memory>
 
@@ -64,8 +65,6 @@ private slots:
     void timer_moves_the_bars();
     void dropped_files_fill_the_queue();
     void drops_without_files_or_during_a_run_are_refused();
-    void opened_documents_join_the_queue_data();
-    void opened_documents_join_the_queue();
     void documents_opened_while_choosing_follow_the_choice();
     void browse_opens_the_chooser_and_disables_the_window();
     void quit_while_idle_closes_the_window();
@@ -447,8 +446,8 @@ void MainscreenTest::dropped_files_fill_the_queue() {
     const QString first = make_file(dir, "b.txt");
     const QString second = make_file(dir, "a.fxe");
     QVERIFY(QDir(dir.path()).mkdir("folder"));
-    // A file manager sends a name that is not UTF-8 percent-encoded byte by byte.
-    // QTemporaryDir cannot remove a name that is not UTF-8.
+    // A file manager sends a name that is not UTF-8 percent-encoded byte by byte; QTemporaryDir
+    // could not remove it.
     const auto remove =
         qScopeGuard([&dir] { std::filesystem::remove_all(dir.path().toStdString()); });
     const QByteArray third = QFile::encodeName(dir.path()) + "/lat\xe9.fxe";
@@ -485,68 +484,6 @@ void MainscreenTest::drops_without_files_or_during_a_run_are_refused() {
     QCOMPARE(state_->file_count, 1);
     QCOMPARE(state_->file_queue.row(1).source, std::filesystem::path("/queued/by/the/run"));
     QCOMPARE(window_->windowTitle(), title);
-}
-
-void MainscreenTest::opened_documents_join_the_queue_data() {
-    QTest::addColumn<QByteArrayList>("queued");
-    QTest::addColumn<QByteArrayList>("opened");
-    QTest::addColumn<QByteArrayList>("queued_after");
-    QTest::addColumn<QByteArrayList>("not_files");
-
-    using Names = QByteArrayList;
-    QTest::addRow("a document after a queued file")
-        << Names{"a.txt"} << Names{"Report.fxe"} << Names{"a.txt", "Report.fxe"} << Names{};
-    QTest::addRow("a quote followed by a blank")
-        << Names{} << Names{"doc\" 2.fxe"} << Names{"doc\" 2.fxe"} << Names{};
-    QTest::addRow("a name that is not UTF-8")
-        << Names{} << Names{"lat\xe9.fxe"} << Names{"lat\xe9.fxe"} << Names{};
-    QTest::addRow("a file queued already is not queued twice")
-        << Names{"a.txt"} << Names{"a.txt", "Report.fxe"} << Names{"a.txt", "Report.fxe"}
-        << Names{};
-    QTest::addRow("a document that does not exist")
-        << Names{"a.txt"} << Names{"missing.fxe"} << Names{"a.txt"} << Names{"missing.fxe"};
-    QTest::addRow("a folder among files") << Names{} << Names{"folder", "Report.fxe", "missing.fxe"}
-                                          << Names{"Report.fxe"} << Names{"folder", "missing.fxe"};
-}
-
-void MainscreenTest::opened_documents_join_the_queue() {
-    QFETCH(QByteArrayList, queued);
-    QFETCH(QByteArrayList, opened);
-    QFETCH(QByteArrayList, queued_after);
-    QFETCH(QByteArrayList, not_files);
-    QTemporaryDir dir;
-    const std::string folder = QFile::encodeName(dir.path()).toStdString() + '/';
-    const auto remove = qScopeGuard([&folder] { std::filesystem::remove_all(folder); });
-    for (const char* name : {"a.txt", "Report.fxe", "doc\" 2.fxe", "lat\xe9.fxe"}) {
-        std::ofstream(folder + name).put('x');
-    }
-    QVERIFY(QDir(dir.path()).mkdir("folder"));
-    const auto paths = [&folder](const QByteArrayList& names) {
-        std::vector<std::filesystem::path> found;
-        for (const QByteArray& name : names) {
-            found.push_back(folder + name.toStdString());
-        }
-        return found;
-    };
-    window_->open_documents(paths(queued));
-    const QString title = window_->windowTitle();
-
-    window_->open_documents(paths(opened));
-
-    QCOMPARE(state_->file_count, queued_after.size());
-    for (qsizetype row = 0; row < queued_after.size(); ++row) {
-        QVERIFY(state_->file_queue.row(static_cast<std::int32_t>(row + 1)).source ==
-                paths(queued_after)[static_cast<std::size_t>(row)]);
-    }
-    QCOMPARE(window_->windowTitle(), queued_after.size() == queued.size()
-                                         ? title
-                                         : QString("Files to Process:%1").arg(queued_after.size()));
-    QCOMPARE(recorder_->messages.size(), not_files.isEmpty() ? 0 : 1);
-    for (const QByteArray& name : not_files) {
-        QCOMPARE(recorder_->messages[0].icon, MessageIcon::error);
-        QVERIFY2(recorder_->texts()[0].contains(QFile::decodeName(folder.c_str() + name)),
-                 qPrintable(recorder_->texts()[0]));
-    }
 }
 
 void MainscreenTest::documents_opened_while_choosing_follow_the_choice() {
