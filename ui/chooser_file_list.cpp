@@ -2,7 +2,6 @@
 
 #include "ui/native_path.h"
 
-#include <QFile>
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -20,15 +19,15 @@ struct Entry {
 };
 
 // Listed from the file system's own bytes: a name that is not valid UTF-8 has no exact QString.
-std::vector<Entry> files_of(const QString& directory) {
+std::vector<Entry> files_of(const std::filesystem::path& directory) {
     std::vector<Entry> entries;
     std::error_code error;
-    for (std::filesystem::directory_iterator it(to_native_path(directory), error), end;
-         !error && it != end; it.increment(error)) {
+    for (std::filesystem::directory_iterator it(directory, error), end; !error && it != end;
+         it.increment(error)) {
         const std::string name = it->path().filename().native();
         std::error_code ignored;
         if (!name.starts_with('.') && it->is_regular_file(ignored)) {
-            entries.push_back({QFile::decodeName(QByteArray::fromStdString(name)), name});
+            entries.push_back({from_native_path(name), name});
         }
     }
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
@@ -43,8 +42,8 @@ ChooserFileList::ChooserFileList(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::ExtendedSelection);
 }
 
-void ChooserFileList::setPath(const QString& path) {
-    path_ = path;
+void ChooserFileList::setPath(const std::filesystem::path& path) {
+    path_ = from_native_path(path);
     clear();
     for (const Entry& entry : files_of(path)) {
         auto* item = new QListWidgetItem(entry.shown, this);

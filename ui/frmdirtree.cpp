@@ -5,12 +5,12 @@
 #include "ui/chooser_drive_list.h"
 #include "ui/chooser_file_list.h"
 #include "ui/module1.h"
-#include "ui/native_path.h"
 #include "ui/twips.h"
 
 #include <QCloseEvent>
 #include <QDir>
 #include <QPushButton>
+#include <system_error>
 #include <vector>
 
 namespace ferrocase {
@@ -28,8 +28,9 @@ QPushButton* make_button(const QString& caption, const QString& tool_tip, QWidge
 
 } // namespace
 
-std::filesystem::path chooser_file_path(const QString& directory, const std::string& native_name) {
-    return to_native_path(directory) / native_name;
+std::filesystem::path chooser_file_path(const std::filesystem::path& directory,
+                                        const std::string& native_name) {
+    return directory / native_name;
 }
 
 frmdirtree::frmdirtree(AppState& state, QWidget* main_window)
@@ -78,12 +79,12 @@ frmdirtree::frmdirtree(AppState& state, QWidget* main_window)
 void frmdirtree::Form_Load() {
     std::int16_t on_top = 1;
     set_always_on_top(*this, on_top);
-    const QString start = QDir::currentPath();
-    Drive1->selectVolumeOf(start);
-    if (!Dir1->setPath(start)) {
+    Drive1->selectVolumeOf(QDir::currentPath());
+    std::error_code error;
+    if (!Dir1->setNativePath(std::filesystem::current_path(error))) {
         Dir1->setPath(Drive1->rootPath());
     }
-    File1->setPath(Dir1->path());
+    File1->setPath(Dir1->nativePath());
 }
 
 // A volume that cannot be read leaves the directory as it was.
@@ -92,7 +93,7 @@ void frmdirtree::Drive1_Change() {
 }
 
 void frmdirtree::Dir1_Change() {
-    File1->setPath(Dir1->path());
+    File1->setPath(Dir1->nativePath());
 }
 
 // Rows follow the list's order, whatever order the files were selected in. A run in progress
@@ -105,7 +106,7 @@ void frmdirtree::Command1_Click() {
             const QListWidgetItem* entry = File1->item(index);
             if (entry->isSelected()) {
                 files.push_back(
-                    chooser_file_path(Dir1->path(), ChooserFileList::native_name(entry)));
+                    chooser_file_path(Dir1->nativePath(), ChooserFileList::native_name(entry)));
             }
         }
         queue_selection(state_, files);

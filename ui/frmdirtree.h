@@ -17,7 +17,8 @@ class ChooserFileList;
 
 // The path a chosen file is queued under: the directory, one "/" unless it ends in one already,
 // then the file's name as the file system stores it.
-std::filesystem::path chooser_file_path(const QString& directory, const std::string& native_name);
+std::filesystem::path chooser_file_path(const std::filesystem::path& directory,
+                                        const std::string& native_name);
 
 // The folder chooser: picks files of one directory for the queue. It opens at the process's
 // current directory, and on OK, a double-click on a file, Cancel or a close through its frame it
