@@ -61,8 +61,13 @@ QString lock_path(const QString& name) {
 } // namespace
 
 // The user's runtime folder is private to the user; the display tells the sessions apart.
+// Without one, the name goes to the shared temporary folder and carries the user's name.
 QString instance_name() {
     const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (runtime.isEmpty()) {
+        return "ferrocase-" + qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME")) + '-' +
+               session_of_display();
+    }
     return QDir(runtime).filePath("ferrocase-" + session_of_display() + ".socket");
 }
 
