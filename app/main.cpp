@@ -3,6 +3,7 @@
 #include "shell/command_line.h"
 #include "shell/file_type_registry.h"
 #include "shell/opened_document.h"
+#include "shell/single_instance.h"
 #include "ui/mainscreen.h"
 #include "version.h"
 
@@ -13,20 +14,26 @@
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationVersion(ferrocase::version);
+    QGuiApplication::setDesktopFileName(QStringLiteral(FERROCASE_APP_ID));
 
-    std::vector<std::string> arguments;
-    for (const QString& argument : QCoreApplication::arguments().mid(1)) {
-        arguments.push_back(argument.toStdString());
+    // The arguments as the bytes they are: a file name need not be valid UTF-8.
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const auto documents = ferrocase::opened_documents(arguments);
+
+    ferrocase::SingleInstance instance(ferrocase::instance_name());
+    if (instance.hand_over(documents)) {
+        return 0;
     }
-    const std::string text = ferrocase::argument_text(arguments);
 
     auto registry = ferrocase::make_desktop_file_type_registry();
-    ferrocase::AppState& state = ferrocase::app_state();
-    ferrocase::Mainscreen window(state, *registry, text);
-    if (ferrocase::queue_opened_document(state, text)) {
-        window.setWindowTitle(
-            QString::fromStdString(ferrocase::files_to_process_title(state.file_count)));
-    }
+    ferrocase::Mainscreen window(ferrocase::app_state(), *registry,
+                                 ferrocase::argument_text(arguments));
+    instance.listen([&window](std::vector<std::filesystem::path> handed_over) {
+        window.open_documents(std::move(handed_over));
+    });
     window.show();
+    if (!documents.empty()) {
+        window.open_documents(documents);
+    }
     return QApplication::exec();
 }

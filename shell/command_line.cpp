@@ -8,11 +8,6 @@ namespace ferrocase {
 
 namespace {
 
-bool starts_with_in(std::string_view argument) {
-    return argument.size() >= 3 && (argument[0] == 'i' || argument[0] == 'I') &&
-           (argument[1] == 'n' || argument[1] == 'N') && argument[2] == '=';
-}
-
 bool needs_quotes(std::string_view argument) {
     return argument.empty() || argument.find_first_of(" \t") != std::string_view::npos;
 }
@@ -20,7 +15,7 @@ bool needs_quotes(std::string_view argument) {
 // An "in=" argument gets its value quoted, as the registered open command in="%1" does;
 // any other argument is quoted only when it holds a blank, as a shell quotes a path with one.
 std::string shell_form(std::string_view argument) {
-    if (starts_with_in(argument) && (argument.size() == 3 || argument[3] != '"')) {
+    if (is_in_argument(argument) && (argument.size() == 3 || argument[3] != '"')) {
         std::string quoted(argument.substr(0, 3));
         quoted += '"';
         quoted += argument.substr(3);
@@ -34,6 +29,11 @@ std::string shell_form(std::string_view argument) {
 }
 
 } // namespace
+
+bool is_in_argument(std::string_view argument) {
+    return argument.size() >= 3 && (argument[0] == 'i' || argument[0] == 'I') &&
+           (argument[1] == 'n' || argument[1] == 'N') && argument[2] == '=';
+}
 
 std::string argument_text(const std::vector<std::string>& arguments) {
     std::string text;

@@ -13,6 +13,9 @@ namespace ferrocase {
 // open command.
 std::string argument_text(const std::vector<std::string>& arguments);
 
+// An argument of the form in=..., "in" in any letter case.
+bool is_in_argument(std::string_view argument);
+
 // UTF-8 text in lower case.
 std::string lower_case(std::string_view text);
 

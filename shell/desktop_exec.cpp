@@ -8,14 +8,30 @@ namespace ferrocase {
 
 namespace {
 
-// Blanks separate words; double quotes group blanks into a word and are dropped.
+// Splits the way a Windows command line is split: blanks separate words, double quotes group
+// blanks into a word and are dropped, and backslashes escape a double quote (2n backslashes
+// before a quote give n of them, 2n + 1 give n and a literal quote).
 std::vector<std::string> split_words(std::string_view command) {
     std::vector<std::string> words;
     std::string word;
     bool in_word = false;
     bool quoted = false;
-    for (const char c : command) {
-        if (c == '"') {
+    for (std::size_t i = 0; i < command.size(); ++i) {
+        const char c = command[i];
+        if (c == '\\') {
+            const std::size_t end = command.find_first_not_of('\\', i);
+            const std::size_t backslashes =
+                (end == std::string_view::npos ? command.size() : end) - i;
+            const bool before_quote = end != std::string_view::npos && command[end] == '"';
+            word.append(before_quote ? backslashes / 2 : backslashes, '\\');
+            if (before_quote && backslashes % 2 == 1) {
+                word += '"';
+                i = end;
+            } else {
+                i += backslashes - 1;
+            }
+            in_word = true;
+        } else if (c == '"') {
             quoted = !quoted;
             in_word = true;
         } else if ((c == ' ' || c == '\t') && !quoted) {

@@ -1,6 +1,7 @@
 #include "shell/document_path.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace ferrocase {
 
@@ -41,18 +42,6 @@ std::optional<PathSpan> find_path_after_in(std::string_view text) {
 std::string path_after_in(std::string_view text) {
     const auto span = find_path_after_in(text);
     return span ? std::string(span->begin, span->end) : std::string();
-}
-
-std::optional<std::string> whole_path_after_in(std::string_view text) {
-    const auto span = find_path_after_in(text);
-    if (!span) {
-        return std::nullopt;
-    }
-    const auto after = span->end == text.end() ? text.end() : span->end + 1;
-    if (after != text.end() && *after != ' ' && *after != '\t') {
-        return std::nullopt;
-    }
-    return std::string(span->begin, span->end);
 }
 
 } // namespace ferrocase

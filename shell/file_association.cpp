@@ -12,12 +12,29 @@ namespace {
 constexpr const char* file_class = "Ferrocase";
 constexpr const char* extension = ".fxe";
 
+// Quoted as a Windows command line is split again: a double quote of the name's own is preceded by
+// a backslash, and so is every backslash right before it or before the closing quote.
+std::string quoted_program(const std::string& executable) {
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;
+    for (const char c : executable) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(2 * backslashes, '\\');
+    return quoted + '"';
+}
+
 } // namespace
 
 std::string open_command(const std::string& executable) {
-    const bool has_blank = executable.find_first_of(" \t") != std::string::npos;
-    const std::string program = has_blank ? '"' + executable + '"' : executable;
-    return program + " shell in=\"%1\"";
+    const bool needs_quotes = executable.find_first_of(" \t\"") != std::string::npos;
+    return (needs_quotes ? quoted_program(executable) : executable) + " shell in=\"%1\"";
 }
 
 std::string association_executable() {

@@ -8,7 +8,8 @@
 
 namespace ferrocase {
 
-// The command the desktop runs to open a document: the executable, then shell in="%1".
+// The command the desktop runs to open a document: the executable, quoted the Windows way when it
+// holds a blank or a double quote, then shell in="%1".
 std::string open_command(const std::string& executable);
 
 // This program as the open command names it: its bare name when that is what PATH finds,

@@ -25,19 +25,24 @@ QString qt_path(const std::filesystem::path& path) {
     return QFileInfo(path).filePath();
 }
 
-std::string read_text(const std::filesystem::path& path) {
+// A file that is not there reads as empty; one that is there but cannot be read gives nothing.
+std::optional<std::string> read_if_readable(const std::filesystem::path& path) {
     QFile file(qt_path(path));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
+    if (!file.exists()) {
+        return std::string();
     }
-    return file.readAll().toStdString();
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    const QByteArray content = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        return std::nullopt;
+    }
+    return content.toStdString();
 }
 
-// Replaces the file as a whole, or leaves it as it was. Returns whether its content changed.
-bool write_if_changed(const std::filesystem::path& path, const std::string& content) {
-    if (QFileInfo::exists(qt_path(path)) && read_text(path) == content) {
-        return false;
-    }
+// Replaces the file as a whole. Returns whether it did.
+bool replace_file(const std::filesystem::path& path, const std::string& content) {
     if (!QDir().mkpath(qt_path(path.parent_path()))) {
         return false;
     }
@@ -88,9 +93,21 @@ void start_if_installed(const QString& tool, const QStringList& arguments) {
 
 } // namespace
 
-FreedesktopFileTypeRegistry::FreedesktopFileTypeRegistry(Folders folders, StartTool start_tool)
+FreedesktopFileTypeRegistry::FreedesktopFileTypeRegistry(Folders folders, StartTool start_tool,
+                                                         ReadFile read_file)
     : folders_(std::move(folders)),
-      start_tool_(start_tool ? std::move(start_tool) : StartTool(start_if_installed)) {}
+      start_tool_(start_tool ? std::move(start_tool) : StartTool(start_if_installed)),
+      read_file_(read_file ? std::move(read_file) : ReadFile(read_if_readable)) {}
+
+// A user's file that could not be read is never written: writing would lose what it holds.
+bool FreedesktopFileTypeRegistry::write_if_changed(const std::filesystem::path& path,
+                                                   const std::string& content) {
+    const auto current = read_file_(path);
+    if (!current || *current == content) {
+        return false;
+    }
+    return replace_file(path, content);
+}
 
 FileTypeRegistry::Key FreedesktopFileTypeRegistry::create_key(const std::string& name) {
     if (name.empty()) {
@@ -139,24 +156,41 @@ void FreedesktopFileTypeRegistry::bind_extension(const std::string& extension,
     const std::string mime_type = mime_type_of(file_class);
     const auto package = folders_.data_home / "mime" / "packages" /
                          (lower_case(file_class) + '-' + lower_case(extension.substr(1)) + ".xml");
-    if (write_if_changed(package, mime_package(mime_type, extension, file_class))) {
+    const bool written = write_if_changed(package, mime_package(mime_type, extension, file_class));
+    if (written || cache_is_stale(package)) {
         refresh_later("update-mime-database", folders_.data_home / "mime");
     }
 
     const auto entry = desktop_entry_path(file_class);
-    const auto handled = key_file_value(read_text(entry), desktop_group, "MimeType");
-    set_desktop_entry_key(file_class, "MimeType", with_list_item(handled.value_or(""), mime_type));
+    if (const auto content = read_file_(entry)) {
+        const auto handled = key_file_value(*content, desktop_group, "MimeType");
+        set_desktop_entry_key(file_class, "MimeType",
+                              with_list_item(handled.value_or(""), mime_type));
+    }
 
     const auto defaults = folders_.config_home / "mimeapps.list";
-    write_if_changed(defaults, with_key_file_value(read_text(defaults), defaults_group, mime_type,
-                                                   entry.filename().string()));
+    if (const auto content = read_file_(defaults)) {
+        write_if_changed(defaults, with_key_file_value(*content, defaults_group, mime_type,
+                                                       entry.filename().string()));
+    }
+}
+
+// The desktop reads the types from the cache, not from the packages.
+bool FreedesktopFileTypeRegistry::cache_is_stale(const std::filesystem::path& package) const {
+    const QFileInfo cache(qt_path(folders_.data_home / "mime" / "mime.cache"));
+    const QFileInfo source(qt_path(package));
+    return source.exists() && (!cache.exists() || cache.lastModified() < source.lastModified());
 }
 
 void FreedesktopFileTypeRegistry::set_desktop_entry_key(const std::string& file_class,
                                                         std::string_view key,
                                                         const std::string& value) {
     const auto entry = desktop_entry_path(file_class);
-    std::string content = read_text(entry);
+    const auto current = read_file_(entry);
+    if (!current) {
+        return;
+    }
+    std::string content = *current;
     // A new entry only serves the file type; the installed program has its own menu entry.
     if (!key_file_value(content, desktop_group, "Type")) {
         content = with_key_file_value(content, desktop_group, "Type", "Application");

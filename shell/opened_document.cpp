@@ -1,45 +1,42 @@
 #include "shell/opened_document.h"
 
-#include "shell/document_path.h"
-#include "batch/queue_selection.h"
+#include "shell/command_line.h"
 
-#include <string>
+#include <algorithm>
 #include <system_error>
 
 namespace ferrocase {
 
 namespace {
 
-std::filesystem::path from_utf8(const std::string& text) {
-    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+// Native bytes, unchanged: std::filesystem::path keeps a POSIX name as the bytes it is given.
+std::filesystem::path absolute(const std::string& name) {
+    std::error_code error;
+    auto path = std::filesystem::absolute(std::filesystem::path(name), error);
+    return error ? std::filesystem::path(name) : path;
 }
 
 } // namespace
 
-std::optional<std::filesystem::path> opened_document(const AppState& state,
-                                                     std::string_view argument_text) {
-    if (state.command_path.empty()) {
-        return std::nullopt;
+std::vector<std::filesystem::path> opened_documents(const std::vector<std::string>& arguments) {
+    if (!mentions_shell(lower_case(argument_text(arguments)))) {
+        return {};
     }
-    const auto passed = whole_path_after_in(argument_text);
-    if (!passed || passed->empty()) {
-        return std::nullopt;
+    auto in = std::find_if(arguments.begin(), arguments.end(), is_in_argument);
+    if (in == arguments.end()) {
+        return {};
     }
-    std::error_code error;
-    const auto document = std::filesystem::absolute(from_utf8(*passed), error);
-    if (error || !std::filesystem::is_regular_file(document, error)) {
-        return std::nullopt;
+    std::vector<std::filesystem::path> documents;
+    const std::string first = in->substr(3);
+    if (!first.empty()) {
+        documents.push_back(absolute(first));
     }
-    return document;
-}
-
-bool queue_opened_document(AppState& state, std::string_view argument_text) {
-    const auto document = opened_document(state, argument_text);
-    if (!document) {
-        return false;
+    for (++in; in != arguments.end(); ++in) {
+        if (!in->empty()) {
+            documents.push_back(absolute(*in));
+        }
     }
-    queue_selection(state, std::span(&*document, 1));
-    return true;
+    return documents;
 }
 
 } // namespace ferrocase

@@ -1,20 +1,16 @@
 #pragma once
 
-#include "batch/app_state.h"
-
 #include <filesystem>
-#include <optional>
-#include <string_view>
+#include <string>
+#include <vector>
 
 namespace ferrocase {
 
-// The document the desktop asked this program to open, spelled as it was passed: command_path
-// holds it in lower case, which names another file, or none, where letter case matters. Nothing
-// unless the command line was parsed and names an existing regular file.
-std::optional<std::filesystem::path> opened_document(const AppState& state,
-                                                     std::string_view argument_text);
-
-// Queues that document as the only file. Returns whether there was one.
-bool queue_opened_document(AppState& state, std::string_view argument_text);
+// The documents the desktop asked this program to open, byte for byte as they were passed: the
+// value of the first argument that starts with "in=" (in any letter case) and every argument after
+// it, each made absolute against the current directory. None unless "shell" occurs in the
+// arguments, as for command_path. The arguments are taken apart already, so a quote or a blank in
+// a name is part of the name.
+std::vector<std::filesystem::path> opened_documents(const std::vector<std::string>& arguments);
 
 } // namespace ferrocase

@@ -1,9 +1,13 @@
 #include "ui/chooser_directory_list.h"
 
+#include "ui/native_path.h"
+
 #include <QDir>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QStyle>
+#include <algorithm>
+#include <system_error>
+#include <vector>
 
 namespace ferrocase {
 
@@ -33,19 +37,32 @@ void ChooserDirectoryList::keyPressEvent(QKeyEvent* event) {
 }
 
 void ChooserDirectoryList::open_item(QTreeWidgetItem* item) {
-    setPath(item->data(0, path_role).toString());
+    setNativePath(item->data(0, path_role).toByteArray().toStdString());
 }
 
 bool ChooserDirectoryList::setPath(const QString& path) {
-    const QFileInfo directory(path);
-    if (path.isEmpty() || !directory.isDir() || !directory.isReadable()) {
+    return !path.isEmpty() && setNativePath(to_native_path(path));
+}
+
+// Works on the file system's own bytes: a name that is not valid UTF-8 has no exact QString.
+bool ChooserDirectoryList::setNativePath(const std::filesystem::path& path) {
+    std::error_code error;
+    std::filesystem::path opened = std::filesystem::absolute(path, error).lexically_normal();
+    if (!opened.has_filename() && opened != opened.root_path()) {
+        opened = opened.parent_path();
+    }
+    if (error || !std::filesystem::is_directory(opened, error)) {
         return false;
     }
-    const QString opened = QDir::cleanPath(directory.absoluteFilePath());
-    if (opened == path_) {
+    const std::filesystem::directory_iterator readable(opened, error);
+    if (error) {
+        return false;
+    }
+    if (opened == native_path_) {
         return true;
     }
-    path_ = opened;
+    native_path_ = opened;
+    path_ = from_native_path(opened);
     show_open_directory();
     emit pathChanged(path_);
     return true;
@@ -55,26 +72,39 @@ void ChooserDirectoryList::show_open_directory() {
     clear();
     const QIcon open_icon = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed_icon = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    const auto add = [](QTreeWidgetItem* item, const std::filesystem::path& path,
+                        const QIcon& icon) {
+        item->setIcon(0, icon);
+        item->setData(0, path_role, QByteArray::fromStdString(path.native()));
+        return item;
+    };
 
-    QStringList parts = path_.split('/', Qt::SkipEmptyParts);
-    QString walked = path_.startsWith('/') ? QStringLiteral("/") : parts.takeFirst() + '/';
-    auto* item = new QTreeWidgetItem(this, {QDir::toNativeSeparators(walked)});
-    item->setIcon(0, open_icon);
-    item->setData(0, path_role, walked);
-    for (const QString& part : parts) {
-        walked = QDir::cleanPath(walked + '/' + part);
-        item = new QTreeWidgetItem(item, {part});
-        item->setIcon(0, open_icon);
-        item->setData(0, path_role, walked);
+    std::filesystem::path walked = native_path_.root_path();
+    auto* item =
+        add(new QTreeWidgetItem(this, {QDir::toNativeSeparators(from_native_path(walked))}), walked,
+            open_icon);
+    for (const std::filesystem::path& part : native_path_.relative_path()) {
+        walked /= part;
+        item = add(new QTreeWidgetItem(item, {from_native_path(part)}), walked, open_icon);
     }
     QTreeWidgetItem* const open_directory = item;
 
-    const QDir listing(path_);
-    for (const QString& name :
-         listing.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase)) {
-        auto* subdirectory = new QTreeWidgetItem(open_directory, {name});
-        subdirectory->setIcon(0, closed_icon);
-        subdirectory->setData(0, path_role, listing.filePath(name));
+    std::vector<std::filesystem::path> subdirectories;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(native_path_, error), end; !error && it != end;
+         it.increment(error)) {
+        std::error_code ignored;
+        if (!it->path().filename().native().starts_with('.') && it->is_directory(ignored)) {
+            subdirectories.push_back(it->path());
+        }
+    }
+    std::sort(subdirectories.begin(), subdirectories.end(), [](const auto& a, const auto& b) {
+        return from_native_path(a.filename())
+                   .compare(from_native_path(b.filename()), Qt::CaseInsensitive) < 0;
+    });
+    for (const std::filesystem::path& subdirectory : subdirectories) {
+        add(new QTreeWidgetItem(open_directory, {from_native_path(subdirectory.filename())}),
+            subdirectory, closed_icon);
     }
     expandAll();
     setCurrentItem(open_directory);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTreeWidget>
+#include <filesystem>
 
 namespace ferrocase {
 
@@ -13,8 +14,11 @@ public:
     explicit ChooserDirectoryList(QWidget* parent = nullptr);
 
     QString path() const { return path_; }
+    // The open directory as the file system spells it, which path() may not spell exactly.
+    const std::filesystem::path& nativePath() const { return native_path_; }
     // Opens the directory. One that does not exist or cannot be read leaves the open one as it was.
     bool setPath(const QString& path);
+    bool setNativePath(const std::filesystem::path& path);
 
 signals:
     void pathChanged(const QString& path);
@@ -29,6 +33,7 @@ private:
     void show_open_directory();
 
     QString path_;
+    std::filesystem::path native_path_;
 };
 
 } // namespace ferrocase

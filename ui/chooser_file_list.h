@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QListWidget>
+#include <filesystem>
+#include <string>
 
 namespace ferrocase {
 
@@ -13,7 +15,10 @@ public:
 
     QString path() const { return path_; }
     // A directory that cannot be listed shows no files.
-    void setPath(const QString& path);
+    void setPath(const std::filesystem::path& path);
+
+    // The entry's name as the file system stores it, which its text may not spell exactly.
+    static std::string native_name(const QListWidgetItem* entry);
 
 private:
     QString path_;

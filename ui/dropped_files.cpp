@@ -1,10 +1,18 @@
 #include "ui/dropped_files.h"
 
-#include "ui/native_path.h"
-
-#include <QFileInfo>
+#include <system_error>
 
 namespace ferrocase {
+
+namespace {
+
+// The path's bytes as the URL carries them: a name that is not UTF-8 stays percent-encoded in the
+// URL, and decoding it to text would lose those bytes.
+std::filesystem::path local_path(const QUrl& url) {
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+}
+
+} // namespace
 
 std::vector<std::filesystem::path> dropped_files(const QList<QUrl>& urls) {
     std::vector<std::filesystem::path> files;
@@ -12,9 +20,10 @@ std::vector<std::filesystem::path> dropped_files(const QList<QUrl>& urls) {
         if (!url.isLocalFile()) {
             continue;
         }
-        const QString name = url.toLocalFile();
-        if (QFileInfo(name).isFile()) {
-            files.push_back(to_native_path(name));
+        const std::filesystem::path path = local_path(url);
+        std::error_code error;
+        if (std::filesystem::is_regular_file(path, error)) {
+            files.push_back(path);
         }
     }
     return files;

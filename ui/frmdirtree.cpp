@@ -9,8 +9,8 @@
 
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileInfo>
 #include <QPushButton>
+#include <system_error>
 #include <vector>
 
 namespace ferrocase {
@@ -28,8 +28,9 @@ QPushButton* make_button(const QString& caption, const QString& tool_tip, QWidge
 
 } // namespace
 
-QString chooser_file_path(const QString& directory, const QString& file_name) {
-    return directory.endsWith('/') ? directory + file_name : directory + '/' + file_name;
+std::filesystem::path chooser_file_path(const std::filesystem::path& directory,
+                                        const std::string& native_name) {
+    return directory / native_name;
 }
 
 frmdirtree::frmdirtree(AppState& state, QWidget* main_window)
@@ -78,12 +79,12 @@ frmdirtree::frmdirtree(AppState& state, QWidget* main_window)
 void frmdirtree::Form_Load() {
     std::int16_t on_top = 1;
     set_always_on_top(*this, on_top);
-    const QString start = QDir::currentPath();
-    Drive1->selectVolumeOf(start);
-    if (!Dir1->setPath(start)) {
+    Drive1->selectVolumeOf(QDir::currentPath());
+    std::error_code error;
+    if (!Dir1->setNativePath(std::filesystem::current_path(error))) {
         Dir1->setPath(Drive1->rootPath());
     }
-    File1->setPath(Dir1->path());
+    File1->setPath(Dir1->nativePath());
 }
 
 // A volume that cannot be read leaves the directory as it was.
@@ -92,7 +93,7 @@ void frmdirtree::Drive1_Change() {
 }
 
 void frmdirtree::Dir1_Change() {
-    File1->setPath(Dir1->path());
+    File1->setPath(Dir1->nativePath());
 }
 
 // Rows follow the list's order, whatever order the files were selected in. A run in progress
@@ -105,7 +106,7 @@ void frmdirtree::Command1_Click() {
             const QListWidgetItem* entry = File1->item(index);
             if (entry->isSelected()) {
                 files.push_back(
-                    QFileInfo(chooser_file_path(Dir1->path(), entry->text())).filesystemFilePath());
+                    chooser_file_path(Dir1->nativePath(), ChooserFileList::native_name(entry)));
             }
         }
         queue_selection(state_, files);

@@ -4,6 +4,8 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <filesystem>
+#include <string>
 
 class QPushButton;
 
@@ -14,8 +16,9 @@ class ChooserDriveList;
 class ChooserFileList;
 
 // The path a chosen file is queued under: the directory, one "/" unless it ends in one already,
-// then the file's name.
-QString chooser_file_path(const QString& directory, const QString& file_name);
+// then the file's name as the file system stores it.
+std::filesystem::path chooser_file_path(const std::filesystem::path& directory,
+                                        const std::string& native_name);
 
 // The folder chooser: picks files of one directory for the queue. It opens at the process's
 // current directory, and on OK, a double-click on a file, Cancel or a close through its frame it

@@ -21,6 +21,7 @@ namespace {
 
 const std::string idle_title =
     std::string("Ferrocase PRO - V") + version + " Password protection for your files";
+const char* const finishing_title = "Finishing the current file, then quitting";
 
 } // namespace
 
@@ -74,16 +75,28 @@ void Mainscreen::Command1_Click() {
     }
     setWindowTitle(QStringLiteral("Files to Process: 0"));
     chooser_ = new frmdirtree(state_, this);
+    // Not from inside the chooser's destruction: a message about them may be shown.
+    connect(chooser_, &QObject::destroyed, this, &Mainscreen::take_waiting_documents,
+            Qt::QueuedConnection);
     chooser_->show();
     setEnabled(false);
 }
 
 void Mainscreen::Command2_Click() {
+    // The button that started the run is locked during it, which moves the focus elsewhere.
+    const QPointer<QWidget> had_focus = focusWidget();
     MainscreenBatchWindow window(*this);
-    run_batch(state_, window, *fs_);
+    if (run_batch(state_, window, *fs_) == RunOutcome::already_running) {
+        return;
+    }
     if (quit_requested_) {
         close();
+        return;
     }
+    if (had_focus && had_focus->isEnabled()) {
+        had_focus->setFocus();
+    }
+    take_waiting_documents();
 }
 
 void Mainscreen::Timer1_Timer() {
@@ -97,10 +110,19 @@ void Mainscreen::Timer1_Timer() {
 
 // A run in progress finishes the file it is working on and starts no other; the window closes
 // when the run has ended.
+void Mainscreen::request_quit() {
+    if (!state_.run_in_progress) {
+        close();
+        return;
+    }
+    quit_requested_ = true;
+    setWindowTitle(QString::fromLatin1(finishing_title));
+}
+
 void Mainscreen::closeEvent(QCloseEvent* event) {
     if (state_.run_in_progress) {
-        quit_requested_ = true;
         event->ignore();
+        request_quit();
         return;
     }
     event->accept();

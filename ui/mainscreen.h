@@ -6,7 +6,9 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -36,6 +38,15 @@ public:
     // Lock and unlock the input controls around a run; both let pending events through at the end.
     void disable_form();
     void enable_form();
+
+    // Documents opened from the desktop, by this start or a later one: queued after the files
+    // queued already, or once a run in progress has ended. One message names those that are not
+    // files. The window comes to the front.
+    void open_documents(std::vector<std::filesystem::path> documents);
+
+    // Every way of ending the program comes here. During a run the file in hand is finished
+    // first, and the title says so.
+    void request_quit();
 
     // Runs go through this file system from now on (tests inject faults).
     void use_file_system(FileSystem& fs) { fs_ = &fs; }
@@ -67,6 +78,8 @@ private:
     void quit_Click();
 
     bool opens_popup_menu(QObject* watched, QMouseEvent* press) const;
+    void take_waiting_documents();
+    void bring_to_front();
 
     AppState& state_;
     FileTypeRegistry& registry_;
@@ -74,6 +87,7 @@ private:
     FileSystem* fs_;
     bool quit_requested_ = false;
     QPointer<frmdirtree> chooser_;
+    std::vector<std::filesystem::path> waiting_documents_;
 
     QPushButton* Command1 = nullptr;
     QLabel* Label1 = nullptr;

@@ -40,7 +40,7 @@ void Mainscreen::about_Click() {
 }
 
 void Mainscreen::quit_Click() {
-    close();
+    request_quit();
 }
 
 bool Mainscreen::opens_popup_menu(QObject* watched, QMouseEvent* press) const {

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
+#include <fstream>
 
 using namespace ferrocase;
 
@@ -40,6 +41,7 @@ private slots:
     void one_separator_between_directory_and_name_data();
     void one_separator_between_directory_and_name();
     void a_double_click_accepts_the_entry_double_clicked();
+    void a_name_that_is_not_utf8_is_queued_as_its_bytes();
     void a_reopened_chooser_starts_afresh_and_overwrites_only_its_rows();
     void cancel_empties_the_queue_and_keeps_the_title();
     void closing_through_the_frame_acts_as_cancel();
@@ -80,6 +82,8 @@ void ChooserTest::initTestCase() {
 
 void ChooserTest::cleanupTestCase() {
     QDir::setCurrent(previous_directory_);
+    // QTemporaryDir cannot remove a name that is not UTF-8.
+    std::filesystem::remove_all(QFile::encodeName(folder_.path()).toStdString());
 }
 
 void ChooserTest::init() {
@@ -225,7 +229,8 @@ void ChooserTest::one_separator_between_directory_and_name() {
     QFETCH(QString, directory);
     QFETCH(QString, path);
 
-    QCOMPARE(chooser_file_path(directory, "a.txt"), path);
+    QCOMPARE(QString::fromStdString(chooser_file_path(directory.toStdString(), "a.txt").string()),
+             path);
 }
 
 void ChooserTest::a_double_click_accepts_the_entry_double_clicked() {
@@ -239,6 +244,21 @@ void ChooserTest::a_double_click_accepts_the_entry_double_clicked() {
 
     QCOMPARE(queued_sources(), QStringList{folder_.path() + "/d.txt"});
     QCOMPARE(main_window_->windowTitle(), QString("Files to Process:1"));
+}
+
+void ChooserTest::a_name_that_is_not_utf8_is_queued_as_its_bytes() {
+    const std::string folder = QFile::encodeName(folder_.path()).toStdString() + "/b\xfdtes";
+    std::filesystem::create_directory(folder);
+    std::ofstream(folder + "/lat\xe9.fxe").put('x');
+    open_chooser();
+    double_click_directory(QFile::decodeName("b\xfdtes"));
+    QCOMPARE(chooser_->File1->count(), 1);
+    double_click(chooser_->File1->viewport(),
+                 chooser_->File1->visualItemRect(chooser_->File1->item(0)).center());
+    wait_until_closed();
+
+    QCOMPARE(state_.file_count, 1);
+    QCOMPARE(state_.file_queue.row(1).source.native(), folder + "/lat\xe9.fxe");
 }
 
 void ChooserTest::a_reopened_chooser_starts_afresh_and_overwrites_only_its_rows() {

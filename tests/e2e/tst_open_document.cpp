@@ -1,6 +1,5 @@
 #include "shell/command_line.h"
 #include "shell/opened_document.h"
-#include "batch/queue_selection.h"
 #include "tests/e2e/encrypted_document.h"
 #include "tests/ui/message_recorder.h"
 #include "ui/mainscreen.h"
@@ -34,16 +33,15 @@ void OpenDocumentTest::an_opened_document_is_decrypted_with_the_typed_password()
     QVERIFY(read_file(document) != plain);
 
     // What the program's start does with the arguments the desktop passes.
-    const std::string text = argument_text({"shell", "in=" + document.string()});
+    const std::vector<std::string> arguments{"shell", "in=" + document.string()};
     AppState state;
     InMemoryFileTypeRegistry registry;
-    Mainscreen window(state, registry, text);
-    QVERIFY(queue_opened_document(state, text));
-    window.setWindowTitle(QString::fromStdString(files_to_process_title(state.file_count)));
+    MessageRecorder recorder;
+    Mainscreen window(state, registry, argument_text(arguments));
     window.show();
+    window.open_documents(opened_documents(arguments));
     QCOMPARE(window.windowTitle(), QString("Files to Process:1"));
 
-    MessageRecorder recorder;
     auto* password = window.findChild<QLineEdit*>("Text1");
     auto* verify = window.findChild<QLineEdit*>("Text2");
     auto* run = window.findChild<QPushButton*>("Command2");

@@ -21,7 +21,7 @@ private slots:
     void initTestCase();
     void cleanup();
     void cleanupTestCase();
-    void the_program_decrypts_the_document_it_was_opened_with();
+    void two_documents_opened_one_after_the_other_are_run_in_one_window();
     void the_desktop_opens_a_document_with_the_program();
 
 private:
@@ -165,27 +165,41 @@ void X11OpenDocumentTest::decrypt_in_window(const QString& window) {
                               "the message box stayed open", 10000);
 }
 
-void X11OpenDocumentTest::the_program_decrypts_the_document_it_was_opened_with() {
-    const QString document = folder_.filePath("Annual Report.fxe");
-    const QString decrypted = folder_.filePath("Annual Report");
-    const Bytes plain = random_bytes(30'000, 11);
-    write_document(document, plain);
+// The second start hands its document to the first one's window and ends.
+void X11OpenDocumentTest::two_documents_opened_one_after_the_other_are_run_in_one_window() {
+    const QString first = folder_.filePath("Annual Report.fxe");
+    const QString second = folder_.filePath("Budget \"2027\" draft.fxe");
+    const Bytes first_plain = random_bytes(30'000, 11);
+    const Bytes second_plain = random_bytes(12'000, 12);
+    write_document(first, first_plain);
+    write_document(second, second_plain);
 
     program_.setProcessEnvironment(environment_);
-    program_.start(FERROCASE_EXECUTABLE, {"shell", "in=" + document});
+    program_.start(FERROCASE_EXECUTABLE, {"shell", "in=" + first});
     QVERIFY2(program_.waitForStarted(10000), "the program did not start");
     const auto window = wait_for_window("Files to Process:1", 20000);
     QVERIFY2(window, qPrintable("no window titled \"Files to Process:1\" appeared; the program "
                                 "said: " +
                                 program_output()));
+
+    QProcess later;
+    later.setProcessEnvironment(environment_);
+    later.start(FERROCASE_EXECUTABLE, {"shell", "in=" + second});
+    QVERIFY2(later.waitForFinished(20000), "the second start did not end");
+    QCOMPARE(later.exitCode(), 0);
+    const auto same_window = wait_for_window("Files to Process:2", 20000);
+    QVERIFY2(same_window, "the first window did not take the second document");
+    QCOMPARE(*same_window, *window);
     decrypt_in_window(*window);
     if (QTest::currentTestFailed()) {
         return;
     }
 
-    QVERIFY2(QFile::exists(decrypted), "the decrypted file was not written");
-    QVERIFY2(read_file(decrypted.toStdString()) == plain, "the decrypted bytes are wrong");
-    QVERIFY(QFile::exists(document));
+    QVERIFY2(read_file(folder_.filePath("Annual Report").toStdString()) == first_plain,
+             "the first document was not decrypted");
+    QVERIFY2(read_file(folder_.filePath("Budget \"2027\" draft").toStdString()) == second_plain,
+             "the second document was not decrypted");
+    QVERIFY(QFile::exists(first) && QFile::exists(second));
     QCOMPARE(program_.state(), QProcess::Running);
 }
 

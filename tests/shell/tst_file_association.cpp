@@ -86,6 +86,12 @@ void FileAssociationTest::open_command_data() {
                                       << R"(/opt/ferrocase/bin/ferrocase shell in="%1")";
     QTest::addRow("a path with a blank is quoted") << "/opt/My Apps/ferrocase"
                                                    << R"("/opt/My Apps/ferrocase" shell in="%1")";
+    QTest::addRow("a double quote is escaped, and the backslashes before it")
+        << R"(/opt/a\"b\c/ferrocase)"
+        << R"("/opt/a\\\"b\c/ferrocase" shell in="%1")";
+    QTest::addRow("backslashes before the closing quote are doubled")
+        << R"(C:\My Apps\)"
+        << R"("C:\My Apps\\" shell in="%1")";
 }
 
 void FileAssociationTest::open_command() {

@@ -47,13 +47,19 @@ private slots:
     void the_desktop_entry_passes_the_validator();
     void other_entries_of_the_users_files_stay();
     void a_second_start_changes_no_file_and_refreshes_nothing();
+    void a_file_that_cannot_be_read_is_left_alone_data();
+    void a_file_that_cannot_be_read_is_left_alone();
+    void the_mime_cache_is_rebuilt_when_missing_or_older_data();
+    void the_mime_cache_is_rebuilt_when_missing_or_older();
+    void the_desktop_starts_the_program_from_any_folder_data();
+    void the_desktop_starts_the_program_from_any_folder();
     void a_write_that_fails_changes_nothing_data();
     void a_write_that_fails_changes_nothing();
     void the_desktop_registry_writes_under_xdg_data_home();
     void gio_reports_the_type_and_its_default_application();
 
 private:
-    FreedesktopFileTypeRegistry make_registry();
+    FreedesktopFileTypeRegistry make_registry(FreedesktopFileTypeRegistry::ReadFile read = {});
     QString data(const QString& relative) const { return home_->filePath("data/" + relative); }
     QString config(const QString& relative) const { return home_->filePath("config/" + relative); }
 
@@ -67,11 +73,18 @@ void FreedesktopRegistryTest::init() {
     started_tools_.clear();
 }
 
-FreedesktopFileTypeRegistry FreedesktopRegistryTest::make_registry() {
-    return FreedesktopFileTypeRegistry({data("").toStdString(), config("").toStdString()},
-                                       [this](const QString& tool, const QStringList& arguments) {
-                                           started_tools_ << (QStringList{tool} + arguments);
-                                       });
+// The tools are not run; the MIME tool's cache is made as it would make it.
+FreedesktopFileTypeRegistry
+FreedesktopRegistryTest::make_registry(FreedesktopFileTypeRegistry::ReadFile read) {
+    return FreedesktopFileTypeRegistry(
+        {data("").toStdString(), config("").toStdString()},
+        [this](const QString& tool, const QStringList& arguments) {
+            started_tools_ << (QStringList{tool} + arguments);
+            if (tool == "update-mime-database") {
+                write_file(data("mime/mime.cache"), "cache");
+            }
+        },
+        std::move(read));
 }
 
 void FreedesktopRegistryTest::writes_a_mime_type_a_desktop_entry_and_the_default() {
@@ -104,6 +117,8 @@ void FreedesktopRegistryTest::the_desktop_entry_passes_the_validator_data() {
     QTest::addRow("installed on the PATH") << "ferrocase";
     QTest::addRow("in a build folder") << "/work/build/app/ferrocase";
     QTest::addRow("in a folder with blanks and a dollar") << "/home/ann/My $Apps/ferrocase";
+    QTest::addRow("in a folder with quotes and backslashes")
+        << R"(/home/ann/"Quoted" \Apps\/ferrocase)";
 }
 
 void FreedesktopRegistryTest::the_desktop_entry_passes_the_validator() {
@@ -171,6 +186,106 @@ void FreedesktopRegistryTest::a_second_start_changes_no_file_and_refreshes_nothi
     for (int i = 0; i < files.size(); ++i) {
         QCOMPARE(QFileInfo(files[i]).lastModified(), written[i]);
     }
+}
+
+void FreedesktopRegistryTest::a_file_that_cannot_be_read_is_left_alone_data() {
+    QTest::addColumn<QString>("unreadable");
+
+    QTest::addRow("mimeapps.list") << "config/mimeapps.list";
+    QTest::addRow("the desktop entry") << "data/applications/Ferrocase.desktop";
+    QTest::addRow("the MIME package") << "data/mime/packages/ferrocase-fxe.xml";
+}
+
+// Tests run as root, who may read anything: the read failure is injected.
+void FreedesktopRegistryTest::a_file_that_cannot_be_read_is_left_alone() {
+    QFETCH(QString, unreadable);
+    const QString users_own = "[Default Applications]\ntext/plain=gedit.desktop\n";
+    write_file(home_->filePath(unreadable), users_own.toUtf8());
+    const std::filesystem::path failing = home_->filePath(unreadable).toStdString();
+
+    auto registry = make_registry([&failing](const std::filesystem::path& file) {
+        return file == failing
+                   ? std::nullopt
+                   : std::optional(read_file(QString::fromStdString(file.string())).toStdString());
+    });
+    associate_file(registry, "ferrocase");
+
+    QCOMPARE(read_file(home_->filePath(unreadable)), users_own.toUtf8());
+    const QList<std::pair<QString, QByteArray>> written{
+        {"config/mimeapps.list", "application/x-ferrocase=Ferrocase.desktop"},
+        {"data/applications/Ferrocase.desktop", "Exec=ferrocase shell in=%f"},
+        {"data/mime/packages/ferrocase-fxe.xml", R"(<glob pattern="*.fxe"/>)"}};
+    for (const auto& [file, content] : written) {
+        if (file != unreadable) {
+            QVERIFY2(read_file(home_->filePath(file)).contains(content), qPrintable(file));
+        }
+    }
+}
+
+void FreedesktopRegistryTest::the_mime_cache_is_rebuilt_when_missing_or_older_data() {
+    QTest::addColumn<int>("cache_age"); // seconds before the package; 0: no cache
+    QTest::addColumn<bool>("rebuilt");
+
+    QTest::addRow("no cache") << 0 << true;
+    QTest::addRow("a cache older than the package") << 60 << true;
+    QTest::addRow("a cache newer than the package") << -60 << false;
+}
+
+void FreedesktopRegistryTest::the_mime_cache_is_rebuilt_when_missing_or_older() {
+    QFETCH(int, cache_age);
+    QFETCH(bool, rebuilt);
+    {
+        auto first = make_registry();
+        associate_file(first, "ferrocase");
+        QTRY_COMPARE(started_tools_.size(), 2);
+    }
+    const std::filesystem::path cache = data("mime/mime.cache").toStdString();
+    const auto package =
+        std::filesystem::last_write_time(data("mime/packages/ferrocase-fxe.xml").toStdString());
+    if (cache_age == 0) {
+        std::filesystem::remove(cache);
+    } else {
+        std::filesystem::last_write_time(cache, package - std::chrono::seconds(cache_age));
+    }
+    started_tools_.clear();
+
+    auto second = make_registry();
+    associate_file(second, "ferrocase");
+    QTest::qWait(50);
+
+    const QList<QStringList> expected{{"update-mime-database", data("mime")}};
+    QCOMPARE(started_tools_, rebuilt ? expected : QList<QStringList>{});
+}
+
+void FreedesktopRegistryTest::the_desktop_starts_the_program_from_any_folder_data() {
+    QTest::addColumn<QString>("folder");
+
+    QTest::addRow("blanks") << "My Apps";
+    QTest::addRow("double quotes and backslashes") << R"(say "hi" \ a\"b\)";
+    QTest::addRow("characters a shell would act on") << "$HOME `x` 'q' ;&|<>*?#()~=";
+    QTest::addRow("a letter beyond ASCII") << "Programme sûrs";
+}
+
+// GLib reads the Exec line back and starts the program; a stand-in records its arguments.
+void FreedesktopRegistryTest::the_desktop_starts_the_program_from_any_folder() {
+    QFETCH(QString, folder);
+    const QString gio = QStandardPaths::findExecutable("gio");
+    if (gio.isEmpty()) {
+        QSKIP("GLib's gio is not installed");
+    }
+    const QString program = home_->filePath("bin/" + folder + "/ferrocase");
+    const QString arguments = home_->filePath("arguments");
+    write_file(program, ("#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + arguments + "'\n").toUtf8());
+    QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner));
+    auto registry = make_registry();
+    associate_file(registry, program.toStdString());
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_DATA_HOME", data(""));
+    const QString document = home_->filePath("Report.fxe");
+    run(gio, {"launch", data("applications/Ferrocase.desktop"), document}, env);
+
+    QTRY_COMPARE(read_file(arguments), ("shell\nin=" + document + '\n').toUtf8());
 }
 
 void FreedesktopRegistryTest::a_write_that_fails_changes_nothing_data() {

@@ -13,12 +13,15 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <fstream>
 #include <memory>
 
 using namespace ferrocase;
@@ -62,6 +65,7 @@ private slots:
     void timer_moves_the_bars();
     void dropped_files_fill_the_queue();
     void drops_without_files_or_during_a_run_are_refused();
+    void documents_opened_while_choosing_follow_the_choice();
     void browse_opens_the_chooser_and_disables_the_window();
     void quit_while_idle_closes_the_window();
 
@@ -442,18 +446,27 @@ void MainscreenTest::dropped_files_fill_the_queue() {
     const QString first = make_file(dir, "b.txt");
     const QString second = make_file(dir, "a.fxe");
     QVERIFY(QDir(dir.path()).mkdir("folder"));
+    // A file manager sends a name that is not UTF-8 percent-encoded byte by byte; QTemporaryDir
+    // could not remove it.
+    const auto remove =
+        qScopeGuard([&dir] { std::filesystem::remove_all(dir.path().toStdString()); });
+    const QByteArray third = QFile::encodeName(dir.path()) + "/lat\xe9.fxe";
+    QVERIFY(QFile(QFile::decodeName(third)).open(QIODevice::WriteOnly)); // a decoy, "lat\uFFFD.fxe"
+    std::ofstream(third.toStdString()).put('x');
     const QList<QUrl> urls{QUrl::fromLocalFile(first), QUrl::fromLocalFile(dir.filePath("folder")),
-                           QUrl::fromLocalFile(second)};
+                           QUrl::fromLocalFile(second),
+                           QUrl::fromEncoded("file://" + third.toPercentEncoding("/"))};
 
     // Dropped onto the password box, the files still go to the queue.
     auto* password = control<QLineEdit>("Text1");
     QVERIFY(send_drag_enter(password, urls));
     QVERIFY(send_drop(password, urls));
     QVERIFY(password->text().isEmpty());
-    QCOMPARE(state_->file_count, 2);
+    QCOMPARE(state_->file_count, 3);
     QCOMPARE(QString::fromStdString(state_->file_queue.row(1).source.string()), first);
     QCOMPARE(QString::fromStdString(state_->file_queue.row(2).source.string()), second);
-    QCOMPARE(window_->windowTitle(), QStringLiteral("Files to Process:2"));
+    QCOMPARE(QByteArray::fromStdString(state_->file_queue.row(3).source.native()), third);
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Files to Process:3"));
 }
 
 void MainscreenTest::drops_without_files_or_during_a_run_are_refused() {
@@ -471,6 +484,25 @@ void MainscreenTest::drops_without_files_or_during_a_run_are_refused() {
     QCOMPARE(state_->file_count, 1);
     QCOMPARE(state_->file_queue.row(1).source, std::filesystem::path("/queued/by/the/run"));
     QCOMPARE(window_->windowTitle(), title);
+}
+
+void MainscreenTest::documents_opened_while_choosing_follow_the_choice() {
+    QTemporaryDir dir;
+    const std::filesystem::path document = make_file(dir, "a.fxe").toStdString();
+    show_active();
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    window_->open_documents({document});
+    QCOMPARE(state_->file_count, 0);
+
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto chooser = std::find_if(windows.begin(), windows.end(), [](QWidget* widget) {
+        return qobject_cast<frmdirtree*>(widget) && widget->isVisible();
+    });
+    QVERIFY(chooser != windows.end());
+    (*chooser)->close();
+    QTRY_COMPARE(state_->file_count, 1);
+    QVERIFY(state_->file_queue.row(1).source == document);
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Files to Process:1"));
 }
 
 void MainscreenTest::browse_opens_the_chooser_and_disables_the_window() {

@@ -44,6 +44,7 @@ private slots:
     void decrypted_source_is_deleted_where_there_is_no_trash();
     void failed_file_is_reported_before_finished();
     void no_second_run_nor_chooser_during_a_run();
+    void focus_returns_to_the_control_that_started_the_run();
     void quit_during_a_run_data();
     void quit_during_a_run();
 
@@ -349,6 +350,21 @@ void MainscreenRunTest::no_second_run_nor_chooser_during_a_run() {
     QCOMPARE(recorder_->texts(), QStringList{finished});
 }
 
+// The run locks the button, which pushes the focus on to "Delete Original files after processing",
+// where one press of Space would tick it.
+void MainscreenRunTest::focus_returns_to_the_control_that_started_the_run() {
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    queue({make("plain.txt", random_bytes(3000, 14))});
+    type_password(password, password);
+    auto* run = control<QPushButton>("Command2");
+    run->setFocus();
+    QTest::keyClick(run, Qt::Key_Space);
+
+    QCOMPARE(recorder_->texts(), QStringList{finished});
+    QCOMPARE(QApplication::focusWidget(), run);
+}
+
 void MainscreenRunTest::quit_during_a_run_data() {
     QTest::addColumn<bool>("from_menu");
     QTest::addRow("Quit in the File menu") << true;
@@ -372,6 +388,7 @@ void MainscreenRunTest::quit_during_a_run() {
             window_->close();
         }
         QVERIFY(window_->isVisible()); // the file in hand is finished first
+        QCOMPARE(window_->windowTitle(), QString("Finishing the current file, then quitting"));
     };
 
     type_password(password, password);
