@@ -1,13 +1,17 @@
 #include "batch/app_state.h"
 #include "batch/queue_selection.h"
+#include "engine/recovery_journal.h"
 #include "shell/command_line.h"
 #include "shell/file_type_registry.h"
 #include "shell/opened_document.h"
 #include "shell/single_instance.h"
 #include "ui/mainscreen.h"
+#include "ui/quit_signals.h"
+#include "ui/unfinished_notice.h"
 #include "version.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <string>
 #include <vector>
 
@@ -31,9 +35,16 @@ int main(int argc, char* argv[]) {
     instance.listen([&window](std::vector<std::filesystem::path> handed_over) {
         window.open_documents(std::move(handed_over));
     });
+    ferrocase::QuitSignals quit_signals;
+    QObject::connect(&quit_signals, &ferrocase::QuitSignals::quitRequested, &window,
+                     &ferrocase::Mainscreen::request_quit);
     window.show();
     if (!documents.empty()) {
         window.open_documents(documents);
     }
+    QTimer::singleShot(0, &window, [&window] {
+        ferrocase::tell_unfinished_encryptions(&window, ferrocase::local_file_system(),
+                                               ferrocase::default_journal_folder());
+    });
     return QApplication::exec();
 }

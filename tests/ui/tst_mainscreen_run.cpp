@@ -1,9 +1,13 @@
+#include "engine/durable_run.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/stored_format.h"
 #include "tests/ui/message_recorder.h"
 #include "ui/frmdirtree.h"
 #include "ui/mainscreen.h"
+#include "ui/native_path.h"
 #include "ui/percent_bar.h"
+#include "ui/quit_signals.h"
+#include "ui/unfinished_notice.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <filesystem>
 #include <memory>
 
@@ -47,6 +52,7 @@ private slots:
     void focus_returns_to_the_control_that_started_the_run();
     void quit_during_a_run_data();
     void quit_during_a_run();
+    void files_left_unfinished_are_named_at_start();
 
 private:
     template <typename Control> Control* control(const char* name) const {
@@ -366,13 +372,16 @@ void MainscreenRunTest::focus_returns_to_the_control_that_started_the_run() {
 }
 
 void MainscreenRunTest::quit_during_a_run_data() {
-    QTest::addColumn<bool>("from_menu");
-    QTest::addRow("Quit in the File menu") << true;
-    QTest::addRow("closing the window") << false;
+    QTest::addColumn<int>("how");
+    QTest::addRow("Quit in the File menu") << 0;
+    QTest::addRow("closing the window") << 1;
+    QTest::addRow("SIGTERM") << SIGTERM;
 }
 
 void MainscreenRunTest::quit_during_a_run() {
-    QFETCH(bool, from_menu);
+    QFETCH(int, how);
+    QuitSignals quit_signals;
+    connect(&quit_signals, &QuitSignals::quitRequested, window_.get(), &Mainscreen::request_quit);
     const Bytes one = random_bytes(60000, 12);
     const Bytes two = random_bytes(60000, 13);
     const auto first = make("one.txt", one);
@@ -382,7 +391,12 @@ void MainscreenRunTest::quit_during_a_run() {
         if (path != first) {
             return;
         }
-        if (from_menu) {
+        if (how == SIGTERM) {
+            // Delivered through the event loop, at the run's next yield.
+            std::raise(SIGTERM);
+            return;
+        }
+        if (how == 0) {
             control<QAction>("quit")->trigger();
         } else {
             window_->close();
@@ -400,6 +414,27 @@ void MainscreenRunTest::quit_during_a_run() {
     QVERIFY(recorder_->messages.isEmpty());
     QVERIFY(!state_->run_in_progress);
     QCOMPARE(state_->file_count, 0);
+}
+
+void MainscreenRunTest::files_left_unfinished_are_named_at_start() {
+    const fs::path journal = fs::path(dir_->path().toStdString()) / "state";
+    tell_unfinished_encryptions(window_.get(), local_file_system(), journal);
+    QVERIFY(recorder_->messages.isEmpty());
+
+    // Stopped after its first window, with nothing able to put it back.
+    const auto file = make("big.bin", random_bytes(700001, 14));
+    FaultyFileSystem failing;
+    failing.fail_from(Operation::write, 2);
+    {
+        DurableRun run(failing, journal, {.window_bytes = 320000});
+        EngineState state;
+        state.password = "pw";
+        run.encrypt(state, file, 1, [] {});
+    }
+    tell_unfinished_encryptions(window_.get(), local_file_system(), journal);
+    QCOMPARE(recorder_->messages.size(), 1);
+    QCOMPARE(recorder_->messages[0].icon, MessageIcon::exclamation);
+    QVERIFY(recorder_->messages[0].text.endsWith("level:\n" + from_native_path(file)));
 }
 
 QTEST_MAIN(MainscreenRunTest)
