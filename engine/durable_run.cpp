@@ -58,6 +58,9 @@ DurableRun::~DurableRun() {
 
 void DurableRun::finish() {
     flush();
+    // The run is over: whoever has not taken the outcomes yet will not be told sooner.
+    told_done_.insert(told_done_.end(), done_.begin(), done_.end());
+    done_.clear();
     mark_told_done();
     journal_.close();
 }
@@ -66,6 +69,16 @@ void DurableRun::mark_told_done() {
     for (const FileIdentity& identity : std::exchange(told_done_, {})) {
         journal_.finish_file(identity);
     }
+}
+
+std::shared_ptr<const BlockMask> DurableRun::mask_for(const EngineState& state) {
+    if (!mask_ || mask_password_ != state.password || mask_step_ != state.skip_step) {
+        mask_ = std::make_shared<const BlockMask>(state.password, state.skip_step,
+                                                  static_cast<std::size_t>(state.block_size));
+        mask_password_ = state.password;
+        mask_step_ = state.skip_step;
+    }
+    return mask_;
 }
 
 void DurableRun::report(int tag, FileResult result) {
@@ -78,12 +91,9 @@ std::vector<FileOutcome> DurableRun::take_outcomes() {
     return std::exchange(outcomes_, {});
 }
 
-bool DurableRun::taken_before(const std::filesystem::path& path, int tag) {
-    FileStatus status;
-    if (fs_.status(path, status)) {
-        return false; // opening it will say what is wrong
-    }
-    const auto [first, inserted] = taken_.emplace(status.identity, path);
+bool DurableRun::taken_before(const FileIdentity& identity, const std::filesystem::path& path,
+                              int tag) {
+    const auto [first, inserted] = taken_.emplace(identity, path);
     if (inserted) {
         return false;
     }
@@ -93,26 +103,37 @@ bool DurableRun::taken_before(const std::filesystem::path& path, int tag) {
     return true;
 }
 
+// A file this run still holds is locked against every other opening, this run's too.
+void DurableRun::report_unopened(int tag, const std::filesystem::path& path,
+                                 std::error_code error) {
+    FileStatus status;
+    if (error == EngineError::in_use && !fs_.status(path, status) &&
+        taken_before(status.identity, path, tag)) {
+        return;
+    }
+    report(tag, file_failure(FileStep::open_source, path, error));
+}
+
 void DurableRun::encrypt(EngineState& state, const std::filesystem::path& path, int tag,
                          const Yield& yield) {
     mark_told_done();
     state.source_length = 0;
     state.file_position = 0;
-    if (taken_before(path, tag)) {
-        return;
-    }
     auto [file, open_error] = fs_.open_for_update(path);
     if (!file) {
-        return report(tag, file_failure(FileStep::open_source, path, open_error));
+        return report_unopened(tag, path, open_error);
     }
     FileStatus status;
     if (auto error = file->status(status)) {
         return report(tag, file_failure(FileStep::length, path, error));
     }
+    if (taken_before(status.identity, path, tag)) {
+        return;
+    }
     state.source_length = status.size;
     state.file_position = 1;
-    auto encryption = std::make_unique<InPlaceEncryption>(state, journal_, *file, path, status,
-                                                          limits_.window_bytes);
+    auto encryption = std::make_unique<InPlaceEncryption>(state, mask_for(state), journal_, *file,
+                                                          path, status, limits_.window_bytes);
     if (FileResult result = encryption->finish_earlier(state); !result.ok()) {
         return report(tag, std::move(result));
     }
@@ -136,16 +157,16 @@ void DurableRun::decrypt(EngineState& state, const std::filesystem::path& source
     mark_told_done();
     state.source_length = 0;
     state.file_position = 0;
-    if (taken_before(source, tag)) {
-        return;
-    }
     auto [input, open_error] = fs_.open_for_reading(source);
     if (!input) {
-        return report(tag, file_failure(FileStep::open_source, source, open_error));
+        return report_unopened(tag, source, open_error);
     }
     FileStatus status;
     if (auto error = input->status(status)) {
         return report(tag, file_failure(FileStep::length, source, error));
+    }
+    if (taken_before(status.identity, source, tag)) {
+        return;
     }
     auto [output, create_error] = fs_.create_new(destination, status);
     if (!output) {
@@ -154,7 +175,7 @@ void DurableRun::decrypt(EngineState& state, const std::filesystem::path& source
     state.source_length = status.size;
     state.file_position = 1;
     const std::int64_t block_size = state.block_size;
-    const BlockMask mask(state.password, state.skip_step, static_cast<std::size_t>(block_size));
+    const BlockMask& mask = *mask_for(state);
     std::vector<std::uint8_t> buffer;
     // Until it is put in place, the new file has no name: dropped, it leaves nothing.
     for (std::int64_t offset = 0; offset < status.size; offset += limits_.window_bytes) {

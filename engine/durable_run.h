@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace ferrocase {
@@ -53,8 +54,9 @@ public:
 
     // Forces everything written so far to disk; the files become done.
     void flush();
-    // Flushes, and removes the recovery record once nothing in it is left unfinished. The
-    // destructor does it too; call it to see the outcomes of the last files.
+    // Flushes, marks every file done, and removes the recovery record once nothing in it is left
+    // unfinished. The destructor does it too. Take the outcomes of the last flush first, so that
+    // their records stay until the caller has them.
     void finish();
     // A file the caller refused before it reached the run.
     void report(int tag, FileResult result);
@@ -69,8 +71,10 @@ public:
 
 private:
     struct Pending;
-    bool taken_before(const std::filesystem::path& path, int tag);
+    bool taken_before(const FileIdentity& identity, const std::filesystem::path& path, int tag);
+    void report_unopened(int tag, const std::filesystem::path& path, std::error_code error);
     void add_pending(std::unique_ptr<Pending> pending);
+    std::shared_ptr<const BlockMask> mask_for(const EngineState& state);
     void mark_told_done();
 
     FileSystem& fs_;
@@ -84,6 +88,9 @@ private:
     std::vector<FileIdentity> done_;      // reported done, record not yet marked
     std::vector<FileIdentity> told_done_; // taken by the caller
     const std::atomic<bool>* stop_now_ = nullptr;
+    std::shared_ptr<const BlockMask> mask_;
+    std::string mask_password_;
+    int mask_step_ = 0;
 };
 
 } // namespace ferrocase

@@ -20,14 +20,14 @@ std::error_code read_exactly(RandomAccessFile& file, std::int64_t offset,
 
 } // namespace
 
-InPlaceEncryption::InPlaceEncryption(const EngineState& state, RecoveryJournal& journal,
-                                     RandomAccessFile& file, std::filesystem::path path,
-                                     const FileStatus& status, std::int64_t window_bytes)
+InPlaceEncryption::InPlaceEncryption(const EngineState& state,
+                                     std::shared_ptr<const BlockMask> mask,
+                                     RecoveryJournal& journal, RandomAccessFile& file,
+                                     std::filesystem::path path, const FileStatus& status,
+                                     std::int64_t window_bytes)
     : journal_(journal), file_(file), path_(std::move(path)), status_(status),
       window_bytes_(window_bytes), block_size_(state.block_size), password_(state.password),
-      skip_step_(state.skip_step),
-      mask_(state.password, state.skip_step, static_cast<std::size_t>(state.block_size)),
-      samples_(mask_, state.block_size) {}
+      skip_step_(state.skip_step), mask_(std::move(mask)), samples_(*mask_, state.block_size) {}
 
 FileResult InPlaceEncryption::fail(FileStep step, std::error_code error) {
     return file_failure(step, path_, error);
@@ -60,7 +60,7 @@ void InPlaceEncryption::forget() {
 void InPlaceEncryption::apply_mask(std::span<std::uint8_t> bytes) const {
     for (std::size_t start = 0; start < bytes.size();
          start += static_cast<std::size_t>(block_size_)) {
-        mask_.apply(
+        mask_->apply(
             bytes.subspan(start, std::min<std::size_t>(static_cast<std::size_t>(block_size_),
                                                        bytes.size() - start)));
     }
@@ -125,7 +125,7 @@ void InPlaceEncryption::transform_window(EngineState& state, std::span<std::uint
         const auto block =
             window.subspan(start, std::min<std::size_t>(static_cast<std::size_t>(block_size_),
                                                         window.size() - start));
-        transform_block(state, block, mask_);
+        transform_block(state, block, *mask_);
         if (static_cast<std::int64_t>(block.size()) == block_size_) {
             yield();
             state.file_position += block_size_;
@@ -166,7 +166,7 @@ FileResult InPlaceEncryption::run(EngineState& state, const Yield& yield,
         if (auto error = journal_.sync()) {
             return put_back(fail(FileStep::record, error), false);
         }
-        if (FileResult result = write_window(); !result.ok()) {
+        if (FileResult result = write_window(false); !result.ok()) {
             return result;
         }
     }
@@ -176,21 +176,25 @@ FileResult InPlaceEncryption::run(EngineState& state, const Yield& yield,
     return {};
 }
 
-FileResult InPlaceEncryption::write_window() {
+FileResult InPlaceEncryption::write_window(bool deferred_write) {
     if (auto error = check_size()) {
         return put_back(fail(FileStep::write, error), false);
     }
     if (auto error = file_.write_at(window_offset_, buffer_)) {
         return put_back(fail(FileStep::write, error), true);
     }
-    file_.start_writeback(window_offset_, static_cast<std::int64_t>(buffer_.size()));
+    if (!deferred_write) {
+        // Large files start going to disk while the next window is read; small ones are all
+        // flushed together.
+        file_.start_writeback(window_offset_, static_cast<std::int64_t>(buffer_.size()));
+    }
     written_ = window_offset_ + static_cast<std::int64_t>(buffer_.size());
     return {};
 }
 
 FileResult InPlaceEncryption::write_deferred() {
     deferred_ = false;
-    return write_window();
+    return write_window(true);
 }
 
 FileResult InPlaceEncryption::put_back(FileResult result, bool window_tried) {

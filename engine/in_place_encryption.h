@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,10 @@ namespace ferrocase {
 // finishes what an earlier run recorded, and puts the file back when it fails part-way.
 class InPlaceEncryption {
 public:
-    InPlaceEncryption(const EngineState& state, RecoveryJournal& journal, RandomAccessFile& file,
-                      std::filesystem::path path, const FileStatus& status,
-                      std::int64_t window_bytes);
+    // `mask` is state's key laid over a block, shared by every file of a run.
+    InPlaceEncryption(const EngineState& state, std::shared_ptr<const BlockMask> mask,
+                      RecoveryJournal& journal, RandomAccessFile& file, std::filesystem::path path,
+                      const FileStatus& status, std::int64_t window_bytes);
 
     // Finishes the windows an earlier, interrupted run recorded for this file, or refuses when
     // that run used another password or level, or the file changed since.
@@ -50,7 +52,7 @@ private:
     void apply_mask(std::span<std::uint8_t> bytes) const;
     void transform_window(EngineState& state, std::span<std::uint8_t> window,
                           const Yield& yield) const;
-    FileResult write_window();
+    FileResult write_window(bool deferred_write);
     // Undoes this run's writes; keeps the record when that fails.
     FileResult put_back(FileResult result, bool window_tried);
     std::error_code put_back_window(std::int64_t end);
@@ -63,7 +65,7 @@ private:
     std::int64_t block_size_;
     std::string password_;
     int skip_step_;
-    BlockMask mask_;
+    std::shared_ptr<const BlockMask> mask_;
     SectorSamples samples_;
     std::vector<std::uint8_t> buffer_;
     std::uint32_t number_ = 0;

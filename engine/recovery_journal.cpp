@@ -143,7 +143,23 @@ struct RecoveryJournal::Journal {
     std::filesystem::path path;
     std::unique_ptr<RandomAccessFile> file;
     std::int64_t end = 0;
-    std::map<std::uint32_t, FileIdentity> pending;
+    // Records go out in one write when they must reach the disk, not one write each.
+    std::string unwritten;
+    // The records of each file not yet done, by the file.
+    std::map<FileIdentity, std::vector<std::uint32_t>> pending;
+
+    std::error_code write_out() {
+        if (unwritten.empty()) {
+            return {};
+        }
+        if (auto error = file->write_at(
+                end, {reinterpret_cast<const std::uint8_t*>(unwritten.data()), unwritten.size()})) {
+            return error;
+        }
+        end += static_cast<std::int64_t>(unwritten.size());
+        unwritten.clear();
+        return {};
+    }
 };
 
 bool UnfinishedEncryption::made_with(std::string_view password, int step) const {
@@ -218,7 +234,7 @@ void RecoveryJournal::load_unfinished() {
         }
 
         for (auto& [number, entry] : entries) {
-            journal->pending[number] = entry.identity;
+            journal->pending[entry.identity].push_back(number);
             const auto known = std::find_if(unfinished_.begin(), unfinished_.end(),
                                             [&](const UnfinishedEncryption& other) {
                                                 return other.identity == entry.identity;
@@ -295,11 +311,7 @@ std::error_code RecoveryJournal::append(Journal& journal, std::uint8_t kind,
     record.push_back(static_cast<char>(kind));
     record += payload;
     put(record, checksum(std::string_view(record).substr(sizeof(std::uint32_t))));
-    if (auto error = journal.file->write_at(
-            journal.end, {reinterpret_cast<const std::uint8_t*>(record.data()), record.size()})) {
-        return error;
-    }
-    journal.end += static_cast<std::int64_t>(record.size());
+    journal.unwritten += record;
     return {};
 }
 
@@ -325,7 +337,7 @@ std::error_code RecoveryJournal::begin_file(const std::filesystem::path& path,
     if (auto error = append(*own_, file_record, file_payload(number, entry))) {
         return error;
     }
-    own_->pending[number] = status.identity;
+    own_->pending[status.identity].push_back(number);
     return {};
 }
 
@@ -334,21 +346,27 @@ std::error_code RecoveryJournal::add_window(std::uint32_t number, const JournalW
 }
 
 std::error_code RecoveryJournal::sync() {
-    return own_ ? own_->file->sync() : std::error_code{};
+    if (!own_) {
+        return {};
+    }
+    if (auto error = own_->write_out()) {
+        return error;
+    }
+    return own_->file->sync();
 }
 
 void RecoveryJournal::finish_file(const FileIdentity& identity) {
     const auto mark_done = [&](Journal& journal) {
-        for (auto entry = journal.pending.begin(); entry != journal.pending.end();) {
-            if (entry->second != identity) {
-                ++entry;
-                continue;
-            }
-            std::string payload;
-            put(payload, entry->first);
-            append(journal, done_record, payload);
-            entry = journal.pending.erase(entry);
+        const auto entry = journal.pending.find(identity);
+        if (entry == journal.pending.end()) {
+            return;
         }
+        for (const std::uint32_t number : entry->second) {
+            std::string payload;
+            put(payload, number);
+            append(journal, done_record, payload);
+        }
+        journal.pending.erase(entry);
     };
     if (own_) {
         mark_done(*own_);
@@ -368,6 +386,7 @@ void RecoveryJournal::drop_if_empty(Journal& journal) {
     }
     // The done marks go to disk before the record goes, so that a power cut cannot bring back
     // a record whose files are finished.
+    journal.write_out();
     journal.file->sync();
     fs_.remove(journal.path);
     journal.file->close();
@@ -378,9 +397,13 @@ void RecoveryJournal::close() {
     if (own_) {
         drop_if_empty(*own_);
         if (own_->file) {
+            own_->write_out();
             own_->file->close();
         }
         own_.reset();
+    }
+    for (auto& journal : taken_over_) {
+        journal->write_out();
     }
     taken_over_.clear();
 }

@@ -1,6 +1,7 @@
 #include "engine/durable_run.h"
 #include "engine/engine_error.h"
 #include "engine/file_transform.h"
+#include "engine/temporary_name.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/file_helpers.h"
 #include "tests/support/stored_format.h"
@@ -298,6 +299,35 @@ private slots:
         struct stat status {};
         QCOMPARE(::stat(path("m").c_str(), &status), 0);
         QCOMPARE(static_cast<int>(status.st_mode & 07777), decrypted);
+    }
+
+    // A 255-byte name is the limit; the replacing file's temporary name, when it needs one, must
+    // fit beside it, and a leftover of an interrupted run goes.
+    void decryptionAtTheNameLengthLimit_data() {
+        QTest::addColumn<bool>("existing");
+        QTest::addColumn<bool>("leftover");
+        QTest::addRow("new name") << false << false;
+        QTest::addRow("replacing a file") << true << false;
+        QTest::addRow("leftover of an interrupted run") << true << true;
+    }
+
+    void decryptionAtTheNameLengthLimit() {
+        QFETCH(bool, existing);
+        QFETCH(bool, leftover);
+        const fs::path destination = path("") / std::string(251, 'n');
+        const fs::path source = destination.string() + ".fxe";
+        const Bytes plain = random_bytes(12345, 14);
+        write_file(source, protect(plain, password, 1));
+        if (existing) {
+            write_file(destination, random_bytes(10, 15));
+        }
+        if (leftover) {
+            write_file(path("") / temporary_name(destination), plain);
+        }
+        EngineState state = engine_state(1);
+        QVERIFY(decrypt_file(state, local_file_system(), source, destination, [] {}).ok());
+        QCOMPARE(read_file(destination), plain);
+        QCOMPARE(folder_listing(path("")).size(), std::size_t{2});
     }
 
     void decryptionFaultLeavesSourceAndDestination_data() {
