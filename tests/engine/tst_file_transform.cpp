@@ -8,6 +8,7 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 using namespace ferrocase;
@@ -275,6 +276,32 @@ private slots:
         QVERIFY(rerun.finished_interrupted);
         QCOMPARE(read_file(path("lost.bin")), protect(plain, password, 1));
         QCOMPARE(folder_listing(path("state")), std::vector<std::string>{});
+    }
+
+    // A sparse file on a full disk: encrypting its holes needs space there is none of. Putting it
+    // back writes only the sectors that changed, which have their space already.
+    void sparseFileOnAFullDiskIsPutBackWhole() {
+        const fs::path disk = path("small-disk");
+        fs::create_directory(disk);
+        if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=256k") != 0) {
+            QSKIP("mounting a small file system needs the right to mount");
+        }
+        const fs::path sparse = disk / "sparse.bin";
+        Bytes plain = random_bytes(8192, 16);
+        write_file(sparse, plain);
+        fs::resize_file(sparse, 4 << 20);
+        plain.resize(4 << 20);
+        write_file(disk / "filler", Bytes(160 << 10, 1));
+        EngineState state = engine_state(1);
+
+        const FileResult result = encrypt_in_windows(state, local_file_system(), sparse);
+        const Bytes after = read_file(sparse);
+        ::umount(disk.c_str());
+
+        QCOMPARE(result.failed_step, FileStep::write);
+        QVERIFY(result.error == std::errc::no_space_on_device);
+        QVERIFY(!result.partly_transformed);
+        QVERIFY(after == plain);
     }
 
     void decryptedFileIsNoMoreReadableThanItsSource_data() {
