@@ -10,6 +10,7 @@
 #include <QTest>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace ferrocase;
 using namespace ferrocase::testing;
@@ -304,20 +305,32 @@ private slots:
         QVERIFY(after == plain);
     }
 
+    // Also: run by root for a user, the new file is the user's.
     void decryptedFileIsNoMoreReadableThanItsSource_data() {
         QTest::addColumn<int>("source");
+        QTest::addColumn<int>("existing"); // 0: no file of the destination's name
         QTest::addColumn<int>("decrypted");
-        QTest::addRow("private stays private") << 0600 << 0600;
-        QTest::addRow("readable by the group") << 0640 << 0640;
-        QTest::addRow("no execute bits, umask applies") << 0777 << 0644;
+        QTest::addRow("private stays private") << 0600 << 0 << 0600;
+        QTest::addRow("readable by the group") << 0640 << 0 << 0640;
+        QTest::addRow("no execute bits, umask applies") << 0777 << 0 << 0644;
+        QTest::addRow("replacing a private file") << 0644 << 0600 << 0600;
     }
 
     void decryptedFileIsNoMoreReadableThanItsSource() {
         QFETCH(int, source);
+        QFETCH(int, existing);
         QFETCH(int, decrypted);
         const mode_t saved = ::umask(022);
         write_file(path("m.fxe"), random_bytes(10, 11));
         QCOMPARE(::chmod(path("m.fxe").c_str(), static_cast<mode_t>(source)), 0);
+        const bool as_root = ::geteuid() == 0;
+        if (as_root) {
+            QCOMPARE(::chown(path("m.fxe").c_str(), 4321, 4321), 0);
+        }
+        if (existing != 0) {
+            write_file(path("m"), random_bytes(10, 12));
+            QCOMPARE(::chmod(path("m").c_str(), static_cast<mode_t>(existing)), 0);
+        }
         EngineState state = engine_state(1);
         const FileResult result =
             decrypt_file(state, local_file_system(), path("m.fxe"), path("m"), [] {});
@@ -326,6 +339,7 @@ private slots:
         struct stat status {};
         QCOMPARE(::stat(path("m").c_str(), &status), 0);
         QCOMPARE(static_cast<int>(status.st_mode & 07777), decrypted);
+        QCOMPARE(status.st_uid, as_root ? 4321U : ::geteuid());
     }
 
     // A 255-byte name is the limit; the replacing file's temporary name, when it needs one, must
