@@ -91,25 +91,30 @@ std::vector<FileOutcome> DurableRun::take_outcomes() {
     return std::exchange(outcomes_, {});
 }
 
+void DurableRun::report_repeated(int tag, const std::filesystem::path& path,
+                                 const std::filesystem::path& first) {
+    FileResult result = file_failure(FileStep::repeated, path, {});
+    result.other = first;
+    report(tag, std::move(result));
+}
+
 bool DurableRun::taken_before(const FileIdentity& identity, const std::filesystem::path& path,
                               int tag) {
     const auto [first, inserted] = taken_.emplace(identity, path);
-    if (inserted) {
-        return false;
+    if (!inserted) {
+        report_repeated(tag, path, first->second);
     }
-    FileResult result = file_failure(FileStep::repeated, path, {});
-    result.other = first->second;
-    report(tag, std::move(result));
-    return true;
+    return !inserted;
 }
 
 // A file this run still holds is locked against every other opening, this run's too.
 void DurableRun::report_unopened(int tag, const std::filesystem::path& path,
                                  std::error_code error) {
     FileStatus status;
-    if (error == EngineError::in_use && !fs_.status(path, status) &&
-        taken_before(status.identity, path, tag)) {
-        return;
+    if (error == EngineError::in_use && !fs_.status(path, status)) {
+        if (const auto first = taken_.find(status.identity); first != taken_.end()) {
+            return report_repeated(tag, path, first->second);
+        }
     }
     report(tag, file_failure(FileStep::open_source, path, error));
 }
@@ -205,6 +210,13 @@ void DurableRun::decrypt(EngineState& state, const std::filesystem::path& source
         }
     }
     yield();
+    // Bytes another program added meanwhile would be missing from the new file.
+    FileStatus now;
+    if (auto error = input->status(now); error || now.size != status.size) {
+        return report(tag,
+                      file_failure(FileStep::read, source,
+                                   error ? error : make_error_code(EngineError::size_changed)));
+    }
     auto pending = std::make_unique<Pending>();
     pending->tag = tag;
     pending->path = destination;
