@@ -23,6 +23,8 @@ public:
             return "in use by another run";
         case EngineError::size_changed:
             return "another program changed the file's length while it was being processed";
+        case EngineError::wrong_password_or_damaged:
+            return "wrong password, or the file is damaged";
         }
         return "unknown error";
     }

@@ -12,6 +12,7 @@ enum class EngineError {
     short_write,
     in_use,
     size_changed,
+    wrong_password_or_damaged,
 };
 
 const std::error_category& engine_category();

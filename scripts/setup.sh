@@ -8,10 +8,11 @@ cd "$(dirname "$0")/.."
 packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    libsodium-dev libssl-dev libutf8proc-dev
     fonts-dejavu-core fonts-liberation2
     shared-mime-info desktop-file-utils libglib2.0-bin
 )
-test_packages=(xvfb xauth xkb-data x11-xkb-utils xdotool appstream)
+test_packages=(xvfb xauth xkb-data x11-xkb-utils xdotool appstream libargon2-dev)
 
 install_missing() {
     local missing=()
