@@ -66,7 +66,7 @@ public:
     std::int64_t chunks() const { return chunks_; }
     std::int64_t batches() const { return (chunks_ + per_batch_ - 1) / per_batch_; }
     std::size_t batch_bytes() const {
-        return static_cast<std::size_t>(per_batch_ * stored_chunk());
+        return static_cast<std::size_t>(std::min(per_batch_, chunks_) * stored_chunk());
     }
     std::int64_t first_chunk(const Batch& batch) const { return batch.index * per_batch_; }
     std::int64_t chunks_in(const Batch& batch) const {
