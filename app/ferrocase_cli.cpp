@@ -20,10 +20,14 @@ int main(int argc, char** argv) {
     const PasswordInput password = options.password_file
                                        ? password_from_file(*options.password_file)
                                        : password_from_terminal();
-    if (!password.error.empty()) {
-        std::cerr << "ferrocase-cli: " << password.error << "\n";
+    const std::string& refusal = !password.error.empty()          ? password.error
+                                 : needs_legacy_password(options) ? password.legacy_error
+                                                                  : password.error;
+    if (!refusal.empty()) {
+        std::cerr << "ferrocase-cli: " << refusal << "\n";
         return 2;
     }
     std::ostream* progress = ::isatty(STDERR_FILENO) ? &std::cerr : nullptr;
-    return run_files(options, password.bytes, ferrocase::local_file_system(), std::cout, progress);
+    return run_files(options, password.bytes, ferrocase::local_file_system(), std::cout, progress,
+                     password.strong);
 }

@@ -1,6 +1,7 @@
 #include "cli/cli_run.h"
 
 #include "batch/queued_file.h"
+#include "batch/strong_queued_file.h"
 
 #include <chrono>
 
@@ -49,10 +50,20 @@ private:
 
 } // namespace
 
+bool needs_legacy_password(const CliOptions& options) {
+    for (const auto& file : options.files) {
+        if (!is_strong(choose_file_mode(file, options.allow_multiple_encryption, options.strong))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 int run_files(const CliOptions& options, const std::string& password, FileSystem& fs,
-              std::ostream& out, std::ostream* progress) {
+              std::ostream& out, std::ostream* progress, const std::string& strong_password) {
     AppState state;
     state.password = password;
+    state.strong.password = strong_password;
     state.skip_step = static_cast<std::int16_t>(options.skip_level + 1);
     state.delete_originals = options.delete_originals ? 1 : 0;
     for (const auto& file : options.files) {
@@ -63,8 +74,11 @@ int run_files(const CliOptions& options, const std::string& password, FileSystem
     bool all_ok = true;
     for (state.current_file = 1; state.current_file <= state.file_count; ++state.current_file) {
         const QueueRow& row = state.file_queue.row(state.current_file);
-        const FileMode mode = choose_mode(row.source, options.allow_multiple_encryption);
-        const FileResult result = process_current_file(state, mode, fs, [&] { line.update(); });
+        const FileMode mode =
+            choose_file_mode(row.source, options.allow_multiple_encryption, options.strong);
+        const Yield yield = [&] { line.update(); };
+        const FileResult result = is_strong(mode) ? process_strong_file(state, mode, fs, yield)
+                                                  : process_current_file(state, mode, fs, yield);
         line.clear();
         if (!result.ok()) {
             all_ok = false;
@@ -75,8 +89,10 @@ int run_files(const CliOptions& options, const std::string& password, FileSystem
             out << "encrypted  " << row.source.string() << "\n";
             continue;
         }
-        out << "decrypted  " << row.source.string() << " -> " << row.destination.string();
-        if (should_remove_original(state, mode, result)) {
+        out << (mode == FileMode::strong_encrypt ? "encrypted  " : "decrypted  ")
+            << row.source.string() << " -> " << row.destination.string();
+        if (should_remove_original(state, mode, result) ||
+            should_unlink_plain_original(state, mode, result)) {
             if (const auto error = delete_original(row.source)) {
                 all_ok = false;
                 out << "; could not delete the original: " << error.message();

@@ -8,9 +8,13 @@
 
 namespace ferrocase::cli {
 
-// Processes every file of the options with the given password (Windows-1252 bytes), one line per
-// file on `out`. Progress goes to `progress` when it is given. Returns the exit status.
+// Processes every file of the options with the given password (Windows-1252 bytes for .fxe
+// files, NFC UTF-8 for .fxs files), one line per file on `out`. Progress goes to `progress`
+// when it is given. Returns the exit status.
 int run_files(const CliOptions& options, const std::string& password, FileSystem& fs,
-              std::ostream& out, std::ostream* progress);
+              std::ostream& out, std::ostream* progress, const std::string& strong_password = {});
+
+// Whether any of the files would use the legacy format.
+bool needs_legacy_password(const CliOptions& options);
 
 } // namespace ferrocase::cli
