@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing from Debian's packages, builds, and then either starts the program
-# ("run") or runs the whole test suite ("test"). Meant for a Debian 12 machine, as root.
+# ("run"), runs the whole test suite ("test") or compares strong encryption with other tools on
+# a 1 GiB file in /dev/shm ("bench"). Meant for a Debian 12 machine, as root.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -13,6 +14,8 @@ packages=(
     shared-mime-info desktop-file-utils libglib2.0-bin
 )
 test_packages=(xvfb xauth xkb-data x11-xkb-utils xdotool appstream libargon2-dev)
+# Only what the strong-encryption benchmark compares with.
+bench_packages=(age openssl)
 
 install_missing() {
     local missing=()
@@ -46,8 +49,13 @@ test)
     build sanitize
     ctest --preset sanitize
     ;;
+bench)
+    install_missing "${packages[@]}" "${bench_packages[@]}"
+    build release
+    exec ./build/release/bench/ferrocase_strong_bench "${@:2}"
+    ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|bench" >&2
     exit 2
     ;;
 esac
