@@ -6,7 +6,6 @@
 #include "strong/key_derivation.h"
 
 #include <algorithm>
-#include <limits>
 #include <optional>
 
 namespace ferrocase {
