@@ -1,13 +1,12 @@
 #include "engine/engine_error.h"
 #include "strong/key_derivation.h"
-#include "strong/strong_file.h"
 #include "tests/strong/strong_test_files.h"
 #include "tests/support/faulty_file_system.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 
 using namespace ferrocase;
 using namespace ferrocase::testing;
@@ -18,162 +17,130 @@ Q_DECLARE_METATYPE(ferrocase::testing::Operation)
 
 namespace {
 
-enum class Tamper {
-    flip_every_byte,
-    cut_at_every_chunk_boundary,
-    drop_last_byte,
-    swap_first_chunks,
-    drop_middle_chunk,
-    repeat_last_chunk,
-    other_aead,
-    more_iterations,
-    more_memory,
-    longer_chunks,
-    other_salt,
-    other_nonce_prefix,
-    wrong_password,
-    composed_differently_is_another_password,
-};
+using Copies = std::vector<Bytes>;
 
-constexpr std::size_t stored_chunk = 16 + tag_size;
-
-// The tampered copies of one stored file that a kind of tampering gives.
-std::vector<Bytes> tampered(Tamper tamper, const Bytes& stored) {
-    const auto chunk_at = [](Bytes& bytes, std::size_t index) {
-        return bytes.begin() + std::ptrdiff_t(header_size + index * stored_chunk);
-    };
-    std::vector<Bytes> copies;
-    Bytes copy = stored;
-    switch (tamper) {
-    case Tamper::flip_every_byte:
-        for (std::size_t index = 0; index < stored.size(); ++index) {
-            copies.push_back(stored);
-            copies.back()[index] ^= 0x01;
-        }
-        return copies;
-    case Tamper::cut_at_every_chunk_boundary:
-        for (std::size_t length = 0; length < stored.size(); length += stored_chunk) {
-            copies.emplace_back(
-                stored.begin(),
-                stored.begin() + std::ptrdiff_t(std::min(length + header_size, stored.size() - 1)));
-        }
-        copies.emplace_back(stored.begin(), stored.begin() + 3);
-        return copies;
-    case Tamper::drop_last_byte:
-        copy.pop_back();
-        break;
-    case Tamper::swap_first_chunks:
-        std::swap_ranges(chunk_at(copy, 0), chunk_at(copy, 1), chunk_at(copy, 1));
-        break;
-    case Tamper::drop_middle_chunk:
-        copy.erase(chunk_at(copy, 1), chunk_at(copy, 2));
-        break;
-    case Tamper::repeat_last_chunk:
-        copy.insert(copy.end(), stored.begin() + (chunk_at(copy, 2) - copy.begin()), stored.end());
-        break;
-    case Tamper::other_aead:
-        copy[5] = copy[5] == 1 ? 2 : 1;
-        break;
-    case Tamper::more_iterations:
-        copy[8] += 1;
-        break;
-    case Tamper::more_memory:
-        copy[12] += 8;
-        break;
-    case Tamper::longer_chunks:
-        copy[16] += 16;
-        break;
-    case Tamper::other_salt:
-        copy[20 + 15] ^= 0x80;
-        break;
-    case Tamper::other_nonce_prefix:
-        copy[36] ^= 0x80;
-        break;
-    case Tamper::wrong_password:
-    case Tamper::composed_differently_is_another_password:
-        break;
-    }
-    copies.push_back(copy);
-    return copies;
+// Offsets into a 40-byte file in 16-byte chunks: chunk i starts at header_size + 32 * i.
+Bytes::iterator chunk(Bytes& bytes, std::size_t index) {
+    return bytes.begin() + std::ptrdiff_t(header_size + index * (16 + tag_size));
 }
 
-std::string password_for(Tamper tamper) {
-    if (tamper == Tamper::wrong_password) {
-        return "pass\xC3\xA9wore";
-    }
-    // Callers normalise; bytes that differ are a different password.
-    if (tamper == Tamper::composed_differently_is_another_password) {
-        return "passe\xCC\x81word";
-    }
-    return test_password;
+Copies changed_byte(const Bytes& stored, std::size_t at, std::uint8_t mask) {
+    Bytes copy = stored;
+    copy[at] ^= mask;
+    return {copy};
+}
+
+// Each kind of tampering gives one or more changed copies of a stored file, and the password
+// to try them with.
+struct Tampering {
+    const char* name;
+    std::function<Copies(const Bytes&)> copies;
+    std::string password = test_password;
+};
+
+const std::vector<Tampering>& tamperings() {
+    static const std::vector<Tampering> all{
+        {"every single-byte flip",
+         [](const Bytes& stored) {
+             Copies copies;
+             for (std::size_t at = 0; at < stored.size(); ++at) {
+                 copies.push_back(changed_byte(stored, at, 0x01)[0]);
+             }
+             return copies;
+         }},
+        {"cut at every chunk boundary and inside the header",
+         [](const Bytes& stored) {
+             Copies copies{Bytes(stored.begin(), stored.begin() + 3),
+                           Bytes(stored.begin(), stored.end() - 1)};
+             for (std::size_t index = 0; index < 3; ++index) {
+                 Bytes copy = stored;
+                 copies.emplace_back(copy.begin(), chunk(copy, index));
+             }
+             return copies;
+         }},
+        {"first two chunks swapped",
+         [](Bytes copy) {
+             std::swap_ranges(chunk(copy, 0), chunk(copy, 1), chunk(copy, 1));
+             return Copies{copy};
+         }},
+        {"middle chunk missing",
+         [](Bytes copy) {
+             copy.erase(chunk(copy, 1), chunk(copy, 2));
+             return Copies{copy};
+         }},
+        {"last chunk twice",
+         [](Bytes copy) {
+             const Bytes last(chunk(copy, 2), copy.end());
+             copy.insert(copy.end(), last.begin(), last.end());
+             return Copies{copy};
+         }},
+        {"header names the other cipher",
+         [](const Bytes& stored) { return changed_byte(stored, 5, 3); }},
+        {"header iterations", [](const Bytes& stored) { return changed_byte(stored, 8, 2); }},
+        {"header memory", [](const Bytes& stored) { return changed_byte(stored, 12, 16); }},
+        {"header chunk size", [](const Bytes& stored) { return changed_byte(stored, 16, 32); }},
+        {"header salt", [](const Bytes& stored) { return changed_byte(stored, 35, 0x80); }},
+        {"header nonce prefix", [](const Bytes& stored) { return changed_byte(stored, 36, 0x80); }},
+        {"wrong password", [](const Bytes& stored) { return Copies{stored}; }, "pass\xC3\xA9wore"},
+        // Callers normalise; other bytes are another password.
+        {"password not in composed form", [](const Bytes& stored) { return Copies{stored}; },
+         "passe\xCC\x81word"},
+    };
+    return all;
 }
 
 struct DocumentVector {
     StrongHeader header;
     std::string password;
-    Bytes key;
-    Bytes plain;
-    Bytes stored;
+    Bytes key, plain, stored;
 };
 
-Bytes hex_bytes(const QString& hex) {
-    const QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
-    return {bytes.begin(), bytes.end()};
-}
-
-// The vectors are the "name: value" lines of the document's vector blocks.
+// The vectors are the "name: value" lines of the document's text blocks.
 std::vector<DocumentVector> document_vectors() {
     QFile file(FORMAT_DOCUMENT);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
     std::vector<DocumentVector> vectors;
-    const QRegularExpression field(R"(^([a-z ]+): *(.*)$)");
-    for (const QString& line : QString::fromUtf8(file.readAll()).split('\n')) {
-        const auto match = field.match(line);
-        if (!match.hasMatch()) {
-            continue;
-        }
-        const QString name = match.captured(1);
-        const QString value = match.captured(2).trimmed();
+    if (!file.open(QIODevice::ReadOnly)) {
+        return vectors;
+    }
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const auto colon = line.indexOf(':');
+        const QByteArray name = line.left(colon);
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        const QByteArray hex = QByteArray::fromHex(value);
+        const Bytes bytes(hex.begin(), hex.end());
         if (name == "vector") {
             vectors.emplace_back();
-        }
-        if (vectors.empty()) {
+        } else if (vectors.empty() || colon < 0) {
             continue;
         }
         auto& vector = vectors.back();
-        const Bytes bytes = hex_bytes(value);
-        if (name == "password") {
+        auto& header = vector.header;
+        if (name == "aead") {
+            header.aead = value == "AES-256-GCM" ? Aead::aes_256_gcm : Aead::chacha20_poly1305;
+        } else if (name == "iterations") {
+            header.kdf.iterations = value.toUInt();
+        } else if (name == "memory kib") {
+            header.kdf.memory_kib = value.toUInt();
+        } else if (name == "chunk size") {
+            header.chunk_size = value.toUInt();
+        } else if (name == "salt") {
+            std::copy_n(bytes.begin(), salt_size, header.salt.begin());
+        } else if (name == "nonce prefix") {
+            std::copy_n(bytes.begin(), nonce_prefix_size, header.nonce_prefix.begin());
+        } else if (name == "password") {
             vector.password = value.toStdString();
-        } else if (name == "plain text") {
-            const QByteArray text = value.toUtf8();
-            vector.plain.assign(text.begin(), text.end());
         } else if (name == "key") {
             vector.key = bytes;
+        } else if (name == "plain text") {
+            vector.plain.assign(value.begin(), value.end());
         } else if (name == "stored") {
             vector.stored.insert(vector.stored.end(), bytes.begin(), bytes.end());
-        } else if (name == "salt") {
-            std::copy(bytes.begin(), bytes.end(), vector.header.salt.begin());
-        } else if (name == "nonce prefix") {
-            std::copy(bytes.begin(), bytes.end(), vector.header.nonce_prefix.begin());
-        } else if (name == "aead") {
-            vector.header.aead =
-                value == "AES-256-GCM" ? Aead::aes_256_gcm : Aead::chacha20_poly1305;
-        } else if (name == "iterations") {
-            vector.header.kdf.iterations = value.toUInt();
-        } else if (name == "memory kib") {
-            vector.header.kdf.memory_kib = value.toUInt();
-        } else if (name == "chunk size") {
-            vector.header.chunk_size = value.toUInt();
         }
     }
     return vectors;
 }
 
 } // namespace
-
-Q_DECLARE_METATYPE(Tamper)
 
 class StrongFileTest : public QObject {
     Q_OBJECT
@@ -200,10 +167,10 @@ private slots:
                     << 16 << length << aead;
             }
         }
-        const int chunk = int(default_chunk_size);
-        for (const int length : {chunk - 1, chunk, chunk + 1, 40 * chunk + 7}) {
+        const int size = int(default_chunk_size);
+        for (const int length : {size - 1, size, size + 1, 40 * size + 7}) {
             QTest::addRow("%d bytes in default chunks", length)
-                << chunk << length << Aead::aes_256_gcm;
+                << size << length << Aead::aes_256_gcm;
         }
     }
     void roundTrip() {
@@ -225,8 +192,7 @@ private slots:
         QVERIFY(std::is_sorted(positions.begin(), positions.end()));
 
         const Bytes stored = read_file(path("plain.fxs"));
-        const std::size_t chunks =
-            std::max<std::size_t>(1, (std::size_t(length) + chunk - 1) / chunk);
+        const std::size_t chunks = std::max(1, (length + chunk - 1) / chunk);
         QCOMPARE(stored.size(), header_size + std::size_t(length) + chunks * tag_size);
         const auto decrypted = strong_decrypted(path(""), stored);
         QVERIFY2(decrypted.result.ok(), decrypted.result.describe().c_str());
@@ -235,35 +201,24 @@ private slots:
 
     // Whatever was changed, nothing new appears and an older file of the plain name stays.
     void tamperedFilesAreRefused_data() {
-        QTest::addColumn<Tamper>("tamper");
-        QTest::addRow("every single-byte flip") << Tamper::flip_every_byte;
-        QTest::addRow("cut at every chunk boundary") << Tamper::cut_at_every_chunk_boundary;
-        QTest::addRow("last byte missing") << Tamper::drop_last_byte;
-        QTest::addRow("first two chunks swapped") << Tamper::swap_first_chunks;
-        QTest::addRow("middle chunk missing") << Tamper::drop_middle_chunk;
-        QTest::addRow("last chunk twice") << Tamper::repeat_last_chunk;
-        QTest::addRow("header names the other cipher") << Tamper::other_aead;
-        QTest::addRow("header iterations") << Tamper::more_iterations;
-        QTest::addRow("header memory") << Tamper::more_memory;
-        QTest::addRow("header chunk size") << Tamper::longer_chunks;
-        QTest::addRow("header salt") << Tamper::other_salt;
-        QTest::addRow("header nonce prefix") << Tamper::other_nonce_prefix;
-        QTest::addRow("wrong password") << Tamper::wrong_password;
-        QTest::addRow("password not in composed form")
-            << Tamper::composed_differently_is_another_password;
+        QTest::addColumn<int>("index");
+        for (std::size_t index = 0; index < tamperings().size(); ++index) {
+            QTest::addRow("%s", tamperings()[index].name) << int(index);
+        }
     }
     void tamperedFilesAreRefused() {
-        QFETCH(Tamper, tamper);
+        QFETCH(int, index);
+        const Tampering& tampering = tamperings()[std::size_t(index)];
         const Bytes plain = random_bytes(40, 3); // chunks of 16, 16 and 8 bytes
         const Bytes old_plain = random_bytes(5, 4);
         const Bytes stored = strong_encrypted(path(""), plain, new_header(quick_kdf, 16));
         QVERIFY(strong_decrypted(path(""), stored).result.ok());
 
-        const auto copies = tampered(tamper, stored);
-        for (std::size_t index = 0; index < copies.size(); ++index) {
+        const Copies copies = tampering.copies(stored);
+        for (std::size_t copy = 0; copy < copies.size(); ++copy) {
             const auto decrypted =
-                strong_decrypted(path(""), copies[index], password_for(tamper), old_plain);
-            const QByteArray where = "copy " + QByteArray::number(qulonglong(index));
+                strong_decrypted(path(""), copies[copy], tampering.password, old_plain);
+            const QByteArray where = "copy " + QByteArray::number(qulonglong(copy));
             QVERIFY2(decrypted.result.error == EngineError::wrong_password_or_damaged, where);
             QVERIFY2(decrypted.plain == old_plain, where);
             QVERIFY2((decrypted.listing == std::vector<std::string>{"secret", "secret.fxs"}),
@@ -281,8 +236,8 @@ private slots:
             QCOMPARE(Bytes(key.begin(), key.end()), vector.key);
             QCOMPARE(strong_encrypted(path(""), vector.plain, vector.header, vector.password),
                      vector.stored);
-            const auto decrypted = strong_decrypted(path(""), vector.stored, vector.password);
-            QVERIFY(decrypted.plain == vector.plain);
+            QVERIFY(strong_decrypted(path(""), vector.stored, vector.password).plain ==
+                    vector.plain);
         }
     }
 

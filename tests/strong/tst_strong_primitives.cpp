@@ -130,14 +130,6 @@ private slots:
         }
     }
 
-    void chunkNonceIsPrefixCounterAndLastFlag() {
-        const std::array<std::uint8_t, nonce_prefix_size> prefix{1, 2, 3, 4, 5, 6, 7};
-        QCOMPARE(to_hex(chunk_nonce(prefix, 0x0a0b0c0d, false)),
-                 QByteArray("010203040506070a0b0c0d00"));
-        QCOMPARE(to_hex(chunk_nonce(prefix, 1, true)), QByteArray("01020304050607000000"
-                                                                  "0101"));
-    }
-
     void passwordsAreComposedUtf8_data() {
         QTest::addColumn<QByteArray>("typed");
         QTest::addColumn<QByteArray>("stored"); // hex; empty when refused
