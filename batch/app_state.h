@@ -9,8 +9,6 @@
 
 namespace ferrocase {
 
-// The one record through which the windows, the batch run and the engine exchange data.
-// Fields are reached directly; only the user-interface thread touches it.
 // What strong (.fxs) files of a run use: the password as NFC UTF-8, and the password hash and
 // chunk size that new files get.
 struct StrongSettings {
@@ -18,6 +16,9 @@ struct StrongSettings {
     KdfParameters kdf = default_kdf;
     std::uint32_t chunk_size = default_chunk_size;
 };
+
+// The one record through which the windows, the batch run and the engine exchange data.
+// Fields are reached directly; only the user-interface thread touches it.
 
 struct AppState : EngineState {
     FileQueue file_queue;

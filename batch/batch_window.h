@@ -16,12 +16,14 @@ class BatchWindow {
 public:
     virtual ~BatchWindow() = default;
 
-    virtual std::u32string Text1_text() const = 0;   // the password
-    virtual std::u32string Text2_text() const = 0;   // its verification
-    virtual int Check1_value() const = 0;            // delete originals: 0 or 1
-    virtual int Check2_value() const = 0;            // allow multiple encryption: 0 or 1
-    virtual int Slider1_value() const = 0;           // byte skipping: 0 to 4
-    virtual int strong_encryption_value() const = 0; // "Strong Encryption (.fxs)": 0 or 1
+    virtual std::u32string Text1_text() const = 0; // the password
+    virtual std::u32string Text2_text() const = 0; // its verification
+    virtual int Check1_value() const = 0;          // delete originals: 0 or 1
+    virtual int Check2_value() const = 0;          // allow multiple encryption: 0 or 1
+    virtual int Slider1_value() const = 0;         // byte skipping: 0 to 4
+
+    // "Strong Encryption (.fxs)": 0 or 1, read before every file.
+    virtual int strong_encryption_value() const = 0;
 
     virtual void set_Timer1_enabled(bool enabled) = 0;
     virtual void set_ProgressBar1(float percent) = 0;
