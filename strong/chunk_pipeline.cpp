@@ -30,6 +30,9 @@ ChunkPipeline::~ChunkPipeline() {
 Batch* ChunkPipeline::next() {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return !read_done_.empty() || error_; });
+    if (exception_) {
+        std::rethrow_exception(exception_);
+    }
     if (error_) {
         return nullptr;
     }
@@ -49,6 +52,9 @@ void ChunkPipeline::transformed(Batch* batch) {
 std::error_code ChunkPipeline::finish() {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return written_ == batch_count_ || error_; });
+    if (exception_) {
+        std::rethrow_exception(exception_);
+    }
     return error_;
 }
 
@@ -72,7 +78,16 @@ void ChunkPipeline::work() {
             batch->index = next_to_read_++;
         }
         lock.unlock();
-        const std::error_code error = writing ? write_(*batch) : read_(*batch);
+        std::error_code error;
+        try {
+            error = writing ? write_(*batch) : read_(*batch);
+        } catch (...) {
+            lock.lock();
+            exception_ = std::current_exception();
+            error_ = std::make_error_code(std::errc::operation_canceled);
+            changed_.notify_all();
+            return;
+        }
         lock.lock();
         if (error) {
             error_ = error;

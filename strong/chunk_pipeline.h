@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <system_error>
@@ -19,7 +20,9 @@ struct Batch {
 
 // Overlaps reading and writing with the caller's computing: one thread reads batches ahead
 // into a few buffers and writes the batches the caller hands back, in order, while the caller
-// transforms the next. The caller's thread is the only one that may yield to the window.
+// transforms the next. The caller's thread is the only one that may yield to the window. Files
+// are only ever used by one thread at a time; an exception thrown by reading or writing comes
+// out of next() or finish() in the caller's thread.
 class ChunkPipeline {
 public:
     using Read = std::function<std::error_code(Batch&)>;
@@ -55,6 +58,7 @@ private:
     std::int64_t next_to_read_ = 0;
     std::int64_t written_ = 0;
     std::error_code error_;
+    std::exception_ptr exception_;
     bool stopping_ = false;
     std::thread worker_;
 };

@@ -1,4 +1,5 @@
 #include "engine/engine_error.h"
+#include "strong/chunk_pipeline.h"
 #include "strong/key_derivation.h"
 #include "tests/strong/strong_test_files.h"
 #include "tests/support/faulty_file_system.h"
@@ -292,6 +293,20 @@ private slots:
                      std::vector<std::string>{source.filename().string()});
             QVERIFY(read_file(source) == source_bytes);
         }
+    }
+
+    // A file system that stops a run by throwing (as a crash simulator may) stops it in the
+    // caller's thread, not in the pipeline's.
+    void exceptionsFromTheFilesReachTheCaller() {
+        const auto fine = [](Batch&) { return std::error_code{}; };
+        const auto crash = [](Batch&) -> std::error_code { throw std::runtime_error("crash"); };
+        ChunkPipeline reading(2, 8, crash, fine);
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, reading.next());
+        ChunkPipeline writing(1, 8, fine, crash);
+        Batch* batch = writing.next();
+        QVERIFY(batch);
+        writing.transformed(batch);
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, writing.finish());
     }
 };
 
