@@ -26,12 +26,15 @@ int main(int argc, char** argv) {
     const PasswordInput password = options.password_file
                                        ? password_from_file(*options.password_file)
                                        : password_from_terminal();
-    if (!password.error.empty()) {
-        std::cerr << "ferrocase-cli: " << password.error << "\n";
+    const std::string& refusal = !password.error.empty()          ? password.error
+                                 : needs_legacy_password(options) ? password.legacy_error
+                                                                  : password.error;
+    if (!refusal.empty()) {
+        std::cerr << "ferrocase-cli: " << refusal << "\n";
         return 2;
     }
     std::ostream* progress = ::isatty(STDERR_FILENO) ? &std::cerr : nullptr;
     const StopSignals& stop = catch_stop_signals();
-    return run_files(options, password.bytes, ferrocase::local_file_system(),
+    return run_files(options, password.bytes, password.strong, ferrocase::local_file_system(),
                      ferrocase::default_journal_folder(), std::cout, std::cerr, progress, stop);
 }

@@ -2,14 +2,24 @@
 
 #include "batch/file_queue.h"
 #include "engine/file_transform.h"
+#include "strong/strong_header.h"
 
 #include <cstdint>
 #include <string>
 
 namespace ferrocase {
 
+// What strong (.fxs) files of a run use: the password as NFC UTF-8, and the password hash and
+// chunk size that new files get.
+struct StrongSettings {
+    std::string password;
+    KdfParameters kdf = default_kdf;
+    std::uint32_t chunk_size = default_chunk_size;
+};
+
 // The one record through which the windows, the batch run and the engine exchange data.
 // Fields are reached directly; only the user-interface thread touches it.
+
 struct AppState : EngineState {
     FileQueue file_queue;
     std::string command_path; // UTF-8
@@ -18,6 +28,7 @@ struct AppState : EngineState {
     std::int32_t file_count = 0;
     std::int32_t current_file = 0;
     std::int16_t delete_originals = 0;
+    StrongSettings strong;
     // Set for the whole of a batch run: nothing else may change the queue or start a run.
     bool run_in_progress = false;
 };

@@ -1,7 +1,9 @@
 #include "batch/batch_run.h"
 
 #include "batch/queued_file.h"
+#include "batch/strong_queued_file.h"
 #include "engine/password_encoding.h"
+#include "strong/password_text.h"
 
 #include <optional>
 #include <string>
@@ -22,17 +24,18 @@ std::string unusable_character_text(std::size_t index) {
            "European (Windows-1252) character set.";
 }
 
-// The first failing check's message, or nothing when the run may start.
+// The first failing check's message, or nothing when the run may start. Only the legacy
+// format limits the password's characters.
 std::optional<std::string> refusal(const AppState& state, const std::u32string& password,
                                    const std::u32string& verification,
-                                   const EncodedPassword& encoded) {
+                                   const EncodedPassword& encoded, bool legacy_needed) {
     if (verification != password) {
         return passwords_differ_text;
     }
     if (password.empty()) {
         return no_password_text;
     }
-    if (!encoded.ok()) {
+    if (!encoded.ok() && legacy_needed) {
         return unusable_character_text(encoded.unmappable_index);
     }
     if (state.file_count < 1) {
@@ -92,26 +95,48 @@ void settle(AppState& state, BatchWindow& window, DurableRun& run,
         if (result.finished_interrupted) {
             report.finished_interrupted.push_back(source.string());
         }
+        std::error_code removal_error;
         if (should_remove_original(state, mode, result)) {
-            if (const auto error = window.remove_original(source)) {
-                report.failures.push_back("Could not remove the original " + source.string() +
-                                          ": " + error.message());
-            }
+            removal_error = window.remove_original(source);
+        } else if (should_unlink_plain_original(state, mode, result)) {
+            removal_error = run.file_system().remove(source);
+        }
+        if (removal_error) {
+            report.failures.push_back("Could not remove the original " + source.string() + ": " +
+                                      removal_error.message());
         }
     }
 }
 
-// Takes the file in row current_file.
-FileMode process_row(AppState& state, BatchWindow& window, DurableRun& run) {
+// Takes the file in row current_file; its outcome comes from the run.
+FileMode process_row(AppState& state, BatchWindow& window, DurableRun& run, RunReport& report) {
     const auto source = state.file_queue.row(state.current_file).source;
-    const auto mode = choose_mode(source, window.Check2_value() == 1);
-    if (mode == FileMode::encrypt) {
+    const auto mode =
+        choose_file_mode(source, window.Check2_value() == 1, window.strong_encryption_value() == 1);
+    // Options changed during the run can bring a legacy file to a password it cannot hold.
+    if (!is_strong(mode) && state.password.empty()) {
+        report.failures.push_back(
+            "Could not process " + source.string() +
+            ": the password holds characters that only strong (.fxs) files can use");
+        return mode;
+    }
+    if (is_strong(mode) && state.strong.password.empty()) {
+        report.failures.push_back("Could not process " + source.string() +
+                                  ": the password is not valid Unicode");
+        return mode;
+    }
+    if (mode == FileMode::encrypt || mode == FileMode::strong_encrypt) {
         window.disable_form();
     }
     window.set_busy_pointer(true);
-    process_current_file(state, mode, run, window.block_yield());
+    if (is_strong(mode)) {
+        // Done and on disk when it returns.
+        run.report(state.current_file,
+                   process_strong_file(state, mode, run.file_system(), window.block_yield()));
+    } else {
+        process_current_file(state, mode, run, window.block_yield());
+    }
     window.yield();
-    return mode;
 }
 
 void finish(AppState& state, BatchWindow& window, const RunReport& report) {
@@ -150,7 +175,11 @@ RunOutcome run_batch(AppState& state, BatchWindow& window, FileSystem& fs,
     }
     const std::u32string password = window.Text1_text();
     const EncodedPassword encoded = encode_windows1252(password);
-    if (const auto message = refusal(state, password, window.Text2_text(), encoded)) {
+    const bool strong = window.strong_encryption_value() == 1;
+    const bool legacy_needed =
+        !strong || queue_needs_legacy_password(state, window.Check2_value() == 1, strong);
+    if (const auto message =
+            refusal(state, password, window.Text2_text(), encoded, legacy_needed)) {
         window.show_message(*message, MessageIcon::error);
         return RunOutcome::refused;
     }
@@ -160,6 +189,7 @@ RunOutcome run_batch(AppState& state, BatchWindow& window, FileSystem& fs,
     state.delete_originals = static_cast<std::int16_t>(window.Check1_value());
     state.skip_step = static_cast<std::int16_t>(window.Slider1_value() + 1);
     state.password = encoded.bytes;
+    state.strong.password = strong_password(password).value_or(std::string{});
 
     RunReport report;
     {
@@ -175,7 +205,8 @@ RunOutcome run_batch(AppState& state, BatchWindow& window, FileSystem& fs,
             if (window.quit_requested()) {
                 break;
             }
-            modes[static_cast<std::size_t>(state.current_file)] = process_row(state, window, run);
+            modes[static_cast<std::size_t>(state.current_file)] =
+                process_row(state, window, run, report);
             settle(state, window, run, modes, report);
         }
         run.flush();

@@ -22,6 +22,9 @@ public:
     virtual int Check2_value() const = 0;          // allow multiple encryption: 0 or 1
     virtual int Slider1_value() const = 0;         // byte skipping: 0 to 4
 
+    // "Strong Encryption (.fxs)": 0 or 1, read before every file.
+    virtual int strong_encryption_value() const = 0;
+
     virtual void set_Timer1_enabled(bool enabled) = 0;
     virtual void set_ProgressBar1(float percent) = 0;
     virtual void set_ProgressBar2(float percent) = 0;

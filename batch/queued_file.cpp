@@ -56,7 +56,8 @@ void process_current_file(AppState& state, FileMode mode, DurableRun& run, const
 }
 
 bool should_remove_original(const AppState& state, FileMode mode, const FileResult& result) {
-    return state.delete_originals == 1 && mode == FileMode::decrypt && result.ok();
+    return state.delete_originals == 1 &&
+           (mode == FileMode::decrypt || mode == FileMode::strong_decrypt) && result.ok();
 }
 
 std::error_code delete_original(const std::filesystem::path& path) {

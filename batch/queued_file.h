@@ -9,7 +9,7 @@
 
 namespace ferrocase {
 
-enum class FileMode { decrypt, encrypt };
+enum class FileMode { decrypt, encrypt, strong_encrypt, strong_decrypt };
 
 // A name ending in ".fxe", in any letter case, is decrypted unless multiple encryption is allowed.
 FileMode choose_mode(const std::filesystem::path& source, bool allow_multiple_encryption);
@@ -21,7 +21,8 @@ void decompress_it(AppState& state, DurableRun& run, const Yield& yield);
 
 void process_current_file(AppState& state, FileMode mode, DurableRun& run, const Yield& yield);
 
-// Only the source of a successful decryption is ever removed: an encrypted file is the only copy.
+// Only the source of a successful decryption is ever removed this way (to the trash where the
+// desktop has one): a file encrypted in place is the only copy.
 bool should_remove_original(const AppState& state, FileMode mode, const FileResult& result);
 
 // Deletes the name: a symbolic link is removed, not the file it points to.

@@ -5,21 +5,27 @@
 namespace ferrocase::cli {
 
 const char* const usage_text =
-    R"(Usage: ferrocase-cli [--skip LEVEL] [--multiple] [--delete-originals]
+    R"(Usage: ferrocase-cli [--strong] [--skip LEVEL] [--multiple] [--delete-originals]
                      [--password-file PATH] FILE...
 
 Encrypts or decrypts each FILE with a password, the same way the Ferrocase window does.
-A file whose name ends in ".fxe" (in any letter case) is decrypted into the same name
-without that ending, replacing a file of that name; every other file is encrypted in
-place and keeps its name and length.
+A file whose name ends in ".fxe" or ".fxs" (in any letter case) is decrypted into the
+same name without that ending, replacing a file of that name; every other file is
+encrypted in place and keeps its name and length, or with --strong into name.fxs.
+
+  --strong              encrypt into name.fxs, the strong format: authenticated, with a
+                        slow password hash, so that a wrong password or a damaged file
+                        is refused and nothing is written. Any characters may be used in
+                        its password. ".fxs" files are decrypted with or without it.
 
   --skip LEVEL          byte skipping, 0 to 4 (default 0): only every (LEVEL+1)-th byte
                         is changed. Faster, but weaker. Decrypt with the level you
                         encrypted with.
   --multiple            encrypt ".fxe" files too (another layer with another password);
                         undo the layers with their passwords in reverse order.
-  --delete-originals    after a successful decryption, delete the ".fxe" file. A file
-                        encrypted in place is never deleted: it is the only copy.
+  --delete-originals    after a successful decryption, delete the ".fxe" or ".fxs" file;
+                        with --strong, delete the plain file once name.fxs is on disk. A
+                        file encrypted in place is never deleted: it is the only copy.
   --password-file PATH  read the password from the first line of PATH (UTF-8, or UTF-16
                         with a byte-order mark); "-" reads standard input, or asks on it
                         when it is a terminal. Otherwise it is asked for twice on the
@@ -27,18 +33,20 @@ place and keeps its name and length.
   -h, --help            show this text.
   -V, --version         show the program's version.
 
-The password's characters must exist in the Windows-1252 code page (Western letters,
-digits and signs); control characters are refused. A wrong password is not detected:
-it gives other bytes.
+Control characters are refused in a password. For ".fxe" files the password's
+characters must exist in the Windows-1252 code page (Western letters, digits and
+signs), and a wrong password is not detected: it gives other bytes. That format is a
+repeating-key XOR. It keeps casual eyes out; it is no protection against a determined
+attacker (one known piece of plain text reveals the password). Use --strong for real
+protection.
 
-One line per processed file goes to standard output; failures and warnings go to
-standard error.
+One line per processed file goes to standard output once the file is on disk; failures
+and warnings go to standard error. SIGINT, SIGTERM and SIGHUP finish the file in hand
+and start no other; an encryption stopped any other way is finished by running it again
+with the same password and level.
 
-The format is a repeating-key XOR. It keeps casual eyes out; it is no protection
-against a determined attacker (one known piece of plain text reveals the password).
-
-Exit status: 0 when every file was processed, 1 when any file failed, 2 for a usage
-error or a refused password.
+Exit status: 0 when every file was processed, 1 when any file failed or was skipped as
+a repeat, 2 for a usage error or a refused password, 128+N when signal N stopped the run.
 )";
 
 ParsedOptions parse_options(const std::vector<std::string>& arguments) {
@@ -80,6 +88,8 @@ ParsedOptions parse_options(const std::vector<std::string>& arguments) {
             options.allow_multiple_encryption = true;
         } else if (name == "--delete-originals") {
             options.delete_originals = true;
+        } else if (name == "--strong") {
+            options.strong = true;
         } else if (name == "--password-file") {
             options.password_file = *value;
         } else if (name == "--skip") {

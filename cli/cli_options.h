@@ -10,6 +10,7 @@ struct CliOptions {
     int skip_level = 0; // 0..4; the skip step is one more
     bool allow_multiple_encryption = false;
     bool delete_originals = false;
+    bool strong = false;                      // encrypt into name.fxs
     std::optional<std::string> password_file; // "-" is standard input
     bool help = false;
     bool version = false;

@@ -1,6 +1,7 @@
 #include "cli/cli_run.h"
 
 #include "batch/queued_file.h"
+#include "batch/strong_queued_file.h"
 
 #include <chrono>
 #include <filesystem>
@@ -75,8 +76,10 @@ bool report(AppState& state, DurableRun& run, const std::vector<FileMode>& modes
                 << std::endl;
             continue;
         }
-        out << "decrypted  " << row.source.string() << " -> " << row.destination.string();
-        if (should_remove_original(state, mode, result)) {
+        out << (mode == FileMode::strong_encrypt ? "encrypted  " : "decrypted  ")
+            << row.source.string() << " -> " << row.destination.string();
+        if (should_remove_original(state, mode, result) ||
+            should_unlink_plain_original(state, mode, result)) {
             std::error_code ignored;
             const bool link = std::filesystem::is_symlink(row.source, ignored);
             if (const auto error = delete_original(row.source)) {
@@ -96,11 +99,22 @@ bool report(AppState& state, DurableRun& run, const std::vector<FileMode>& modes
 
 } // namespace
 
-int run_files(const CliOptions& options, const std::string& password, FileSystem& fs,
+bool needs_legacy_password(const CliOptions& options) {
+    for (const auto& file : options.files) {
+        if (!is_strong(choose_file_mode(file, options.allow_multiple_encryption, options.strong))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int run_files(const CliOptions& options, const std::string& password,
+              const std::string& strong_password, FileSystem& fs,
               const std::filesystem::path& journal_folder, std::ostream& out, std::ostream& err,
               std::ostream* progress, const StopSignals& stop) {
     AppState state;
     state.password = password;
+    state.strong.password = strong_password;
     state.skip_step = static_cast<std::int16_t>(options.skip_level + 1);
     state.delete_originals = options.delete_originals ? 1 : 0;
     for (const auto& file : options.files) {
@@ -116,9 +130,16 @@ int run_files(const CliOptions& options, const std::string& password, FileSystem
         for (state.current_file = 1; state.current_file <= state.file_count && !stop.first;
              ++state.current_file) {
             const QueueRow& row = state.file_queue.row(state.current_file);
-            const FileMode mode = choose_mode(row.source, options.allow_multiple_encryption);
+            const FileMode mode =
+                choose_file_mode(row.source, options.allow_multiple_encryption, options.strong);
             modes[static_cast<std::size_t>(state.current_file)] = mode;
-            process_current_file(state, mode, run, [&] { line.update(); });
+            const Yield yield = [&] { line.update(); };
+            if (is_strong(mode)) {
+                // Done and on disk when it returns.
+                run.report(state.current_file, process_strong_file(state, mode, fs, yield));
+            } else {
+                process_current_file(state, mode, run, yield);
+            }
             all_ok = report(state, run, modes, out, err, line) && all_ok;
         }
         run.flush();

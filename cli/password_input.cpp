@@ -2,6 +2,7 @@
 
 #include "cli/echo_off.h"
 #include "engine/password_encoding.h"
+#include "strong/password_text.h"
 
 #include <cstdio>
 #include <fcntl.h>
@@ -13,6 +14,20 @@
 
 namespace ferrocase::cli {
 namespace {
+
+PasswordInput refused(std::string why) {
+    PasswordInput input;
+    input.error = std::move(why);
+    return input;
+}
+
+// A password that only strong files can use.
+PasswordInput strong_only(std::string strong, std::string legacy_error) {
+    PasswordInput input;
+    input.strong = std::move(strong);
+    input.legacy_error = std::move(legacy_error);
+    return input;
+}
 
 std::string utf8_of(char32_t character) {
     std::string text;
@@ -153,7 +168,7 @@ PasswordInput ask_twice(int terminal) {
     const auto verification =
         password ? ask_without_echo(terminal, "Verify password: ") : std::nullopt;
     if (!password || !verification) {
-        return {{}, "no password read from the terminal"};
+        return refused("no password read from the terminal");
     }
     return check_password(*password, *verification);
 }
@@ -162,25 +177,32 @@ PasswordInput ask_twice(int terminal) {
 
 PasswordInput check_password(std::string_view utf8, std::string_view verification) {
     if (utf8 != verification) {
-        return {{}, "the password and its verification differ"};
+        return refused("the password and its verification differ");
     }
     if (utf8.empty()) {
-        return {{}, "no password provided"};
+        return refused("no password provided");
+    }
+    const auto strong = strong_password(utf8);
+    if (!strong) {
+        return refused("the password is not valid UTF-8 text");
     }
     if (const auto refusal = control_character_refusal(utf8)) {
-        return {{}, *refusal};
+        return refused(*refusal);
     }
     const EncodedPassword encoded = encode_windows1252_from_utf8(utf8);
     if (!encoded.ok()) {
-        return {{},
-                "the password's character \"" + utf8_of(*encoded.unmappable) +
-                    "\" has no code in Windows-1252; use Western letters, digits and signs"};
+        return strong_only(*strong, "the password's character \"" + utf8_of(*encoded.unmappable) +
+                                        "\" has no code in Windows-1252; use Western letters, "
+                                        "digits and signs, or --strong");
     }
     if (encoded.bytes.size() > longest_password) {
-        return {{},
-                "the password is longer than " + std::to_string(longest_password) + " characters"};
+        return strong_only(*strong, "the password is longer than " +
+                                        std::to_string(longest_password) + " characters");
     }
-    return {encoded.bytes, {}};
+    PasswordInput input;
+    input.bytes = encoded.bytes;
+    input.strong = *strong;
+    return input;
 }
 
 PasswordInput password_from_file(const std::string& path) {
@@ -192,11 +214,11 @@ PasswordInput password_from_file(const std::string& path) {
     }
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
-        return {{}, "the password file " + path + " is a folder"};
+        return refused("the password file " + path + " is a folder");
     }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        return {{}, "cannot read the password file " + path};
+        return refused("cannot read the password file " + path);
     }
     return password_from_line(first_line(file));
 }
@@ -204,7 +226,7 @@ PasswordInput password_from_file(const std::string& path) {
 PasswordInput password_from_terminal() {
     const int terminal = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
     if (terminal < 0) {
-        return {{}, "no terminal to ask for the password on; use --password-file"};
+        return refused("no terminal to ask for the password on; use --password-file");
     }
     PasswordInput input = ask_twice(terminal);
     ::close(terminal);

@@ -7,12 +7,16 @@
 namespace ferrocase::cli {
 
 struct PasswordInput {
-    std::string bytes; // Windows-1252, ready for the engine
-    std::string error; // why the password was refused or could not be read
+    std::string bytes;  // Windows-1252, ready for the engine; empty when legacy_error is set
+    std::string error;  // why the password was refused or could not be read
+    std::string strong; // NFC UTF-8, for strong (.fxs) files
+    // Why .fxe files cannot use this password, which strong files still can.
+    std::string legacy_error;
 };
 
-// The window's refusals, in the window's order: the two entries differ, the password is empty,
-// a character has no Windows-1252 code. Both texts are UTF-8.
+// The window's refusals, in the window's order: the two entries differ, the password is empty;
+// then the limits of .fxe files (a character without a Windows-1252 code, the length), which
+// only bar the password from .fxe files. Both texts are UTF-8.
 PasswordInput check_password(std::string_view utf8, std::string_view verification);
 
 // The first line of a UTF-8 text file without its line end; "-" reads standard input.

@@ -29,6 +29,8 @@ public:
         case EngineError::changed_since_interrupted:
             return "the file changed since its encryption was interrupted, so that encryption "
                    "cannot be finished safely";
+        case EngineError::wrong_password_or_damaged:
+            return "wrong password, or the file is damaged";
         }
         return "unknown error";
     }

@@ -14,6 +14,7 @@ enum class EngineError {
     size_changed,
     other_settings_pending,
     changed_since_interrupted,
+    wrong_password_or_damaged,
 };
 
 const std::error_category& engine_category();

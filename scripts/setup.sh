@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing from Debian's packages, builds, and then starts the program ("run"),
-# runs the whole test suite and checks the Debian package ("test"), or builds that package and
-# prints its path ("package"). Meant for a Debian 12 machine, as root.
+# runs the whole test suite and checks the Debian package ("test"), builds that package and
+# prints its path ("package"), or compares strong encryption with other tools on a 1 GiB file in
+# /dev/shm ("bench"). Meant for a Debian 12 machine, as root.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -10,11 +11,14 @@ cd "$(dirname "$0")/.."
 packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    libsodium-dev libssl-dev libutf8proc-dev
     fonts-dejavu-core fonts-liberation2
     shared-mime-info desktop-file-utils libglib2.0-bin librsvg2-bin
 )
-test_packages=(xvfb xauth xkb-data x11-xkb-utils xdotool appstream groff-base)
+test_packages=(xvfb xauth xkb-data x11-xkb-utils xdotool appstream groff-base libargon2-dev)
 package_packages=(dpkg-dev file lintian)
+# Only what the benchmarks compare with or measure by.
+bench_packages=(age openssl time)
 
 install_missing() {
     local missing=()
@@ -66,8 +70,13 @@ package)
     build_package
     echo "$deb"
     ;;
+bench)
+    install_missing "${packages[@]}" "${bench_packages[@]}"
+    build release
+    exec ./build/release/bench/ferrocase_strong_bench "${@:2}"
+    ;;
 *)
-    echo "usage: $0 run|test|package" >&2
+    echo "usage: $0 run|test|package|bench" >&2
     exit 2
     ;;
 esac

@@ -62,6 +62,7 @@ private:
 
     void build_controls(QWidget* client);
     void build_menu();
+    void add_strong_option();
     void set_tab_order();
     void fix_frame();
 
@@ -103,6 +104,7 @@ private:
     PercentBar* ProgressBar2 = nullptr;
     QTimer* Timer1 = nullptr;
     QMenu* file = nullptr;
+    QAction* strong = nullptr;
     QAction* about = nullptr;
     QAction* quit = nullptr;
 };

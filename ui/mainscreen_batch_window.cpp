@@ -6,6 +6,7 @@
 #include "ui/native_path.h"
 #include "ui/percent_bar.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFile>
@@ -38,6 +39,10 @@ int MainscreenBatchWindow::Check2_value() const {
 
 int MainscreenBatchWindow::Slider1_value() const {
     return screen_.Slider1->value();
+}
+
+int MainscreenBatchWindow::strong_encryption_value() const {
+    return screen_.strong->isChecked() ? 1 : 0;
 }
 
 void MainscreenBatchWindow::set_Timer1_enabled(bool enabled) {

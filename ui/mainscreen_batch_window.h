@@ -18,6 +18,7 @@ public:
     int Check1_value() const override;
     int Check2_value() const override;
     int Slider1_value() const override;
+    int strong_encryption_value() const override;
 
     void set_Timer1_enabled(bool enabled) override;
     void set_ProgressBar1(float percent) override;

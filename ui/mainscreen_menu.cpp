@@ -19,6 +19,7 @@ namespace ferrocase {
 void Mainscreen::build_menu() {
     file = menuBar()->addMenu(tr("&File"));
     file->setObjectName(QStringLiteral("file"));
+    add_strong_option();
     about = file->addAction(tr("&About"), this, &Mainscreen::about_Click);
     about->setObjectName(QStringLiteral("about"));
     about->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));

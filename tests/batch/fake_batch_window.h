@@ -18,6 +18,7 @@ public:
     int check1 = 0;
     int check2 = 0;
     int slider1 = 0;
+    int strong = 0;
     bool quit = false;
     std::function<void()> on_block_yield; // runs inside the engine's yields
 
@@ -30,6 +31,7 @@ public:
     int Check1_value() const override { return check1; }
     int Check2_value() const override { return check2; }
     int Slider1_value() const override { return slider1; }
+    int strong_encryption_value() const override { return strong; }
 
     void set_Timer1_enabled(bool enabled) override;
     void set_ProgressBar1(float percent) override;

@@ -1,4 +1,5 @@
 #include "batch/batch_run.h"
+#include "strong/strong_file.h"
 #include "tests/batch/fake_batch_window.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/stored_format.h"
@@ -37,9 +38,12 @@ private slots:
     void second_run_is_refused_while_one_runs();
     void quit_finishes_the_current_file_and_starts_no_other();
     void quit_still_reports_a_failed_file();
+    void strong_files_data();
+    void strong_files();
 
 private:
     fs::path make(const std::string& name, const Bytes& bytes);
+    fs::path make_strong(const std::string& name, const Bytes& plain, const std::string& utf8);
     void queue(const std::vector<fs::path>& files);
     void ready(FakeBatchWindow& window) const;
     fs::path journal() const { return fs::path(dir_->path().toStdString()) / "state"; }
@@ -53,12 +57,25 @@ void BatchRunTest::init() {
     QVERIFY(dir_->isValid());
     state_ = std::make_unique<AppState>();
     state_->window_title = idle_title;
+    state_->strong.kdf = {.iterations = 1, .memory_kib = 8};
+    state_->strong.chunk_size = 16;
 }
 
 fs::path BatchRunTest::make(const std::string& name, const Bytes& bytes) {
     const fs::path path = fs::path(dir_->path().toStdString()) / name;
     write_file(path, bytes);
     return path;
+}
+
+fs::path BatchRunTest::make_strong(const std::string& name, const Bytes& plain,
+                                   const std::string& utf8) {
+    const auto plain_file = make(name + ".plain", plain);
+    const fs::path path = fs::path(dir_->path().toStdString()) / name;
+    EngineState state;
+    const auto result = encrypt_strong_file(state, local_file_system(), plain_file, path, utf8,
+                                            new_header(state_->strong.kdf, 16), [] {});
+    fs::remove(plain_file);
+    return result.ok() ? path : fs::path();
 }
 
 void BatchRunTest::queue(const std::vector<fs::path>& files) {
@@ -354,6 +371,83 @@ void BatchRunTest::quit_still_reports_a_failed_file() {
              qPrintable(messages[0]));
     QVERIFY(read_file(failing) == plain);
     QVERIFY(read_file(untouched) == plain);
+}
+
+// ".fxs" files are decrypted whatever the option; with it on, files that are neither ".fxe" nor
+// ".fxs" become name.fxs. Deleting originals unlinks a plain original for good and trashes the
+// source of a decryption.
+void BatchRunTest::strong_files_data() {
+    QTest::addColumn<int>("strong");
+    QTest::addColumn<int>("delete_originals");
+    QTest::addColumn<QString>("typed"); // the password typed for the run
+    QTest::addColumn<bool>("with_fxe"); // a legacy file in the queue
+    QTest::addColumn<bool>("refused");
+    const QString legacy_password = QString::fromStdU32String(password);
+    QTest::addRow("option on") << 1 << 0 << legacy_password << true << false;
+    QTest::addRow("option on, deleting originals") << 1 << 1 << legacy_password << true << false;
+    QTest::addRow("option off: only the .fxs files are strong")
+        << 0 << 1 << legacy_password << true << false;
+    QTest::addRow("a decomposed password matches the composed one")
+        << 1 << 1 << QString::fromStdU32String(U"Ferro-pa\u0308ssword") << false << false;
+    QTest::addRow("a password beyond Windows-1252 with an .fxe file queued")
+        << 1 << 0 << QStringLiteral("Ferro-\u0101") << true << true;
+}
+
+void BatchRunTest::strong_files() {
+    QFETCH(int, strong);
+    QFETCH(int, delete_originals);
+    QFETCH(QString, typed);
+    QFETCH(bool, with_fxe);
+    QFETCH(bool, refused);
+    const std::string utf8 = "Ferro-p\xC3\xA4ssword";
+    const Bytes a = random_bytes(100, 21);
+    const Bytes b = random_bytes(50, 22);
+    const Bytes c = random_bytes(70, 23);
+    const auto a_file = make("a.txt", a);
+    const auto b_file = make_strong("b.FXS", b, utf8);
+    const auto c_file = make("c.fxe", protect(c, password_bytes, 1));
+    const auto d_file = make_strong("d.fxs", random_bytes(40, 24), "another password");
+    queue(with_fxe ? std::vector<fs::path>{a_file, b_file, c_file, d_file}
+                   : std::vector<fs::path>{a_file, b_file, d_file});
+
+    FakeBatchWindow window;
+    window.text1 = window.text2 = typed.toStdU32String();
+    window.strong = strong;
+    window.check1 = delete_originals;
+    const auto outcome = run_batch(*state_, window, local_file_system());
+    const fs::path folder = dir_->path().toStdString();
+    if (refused) {
+        QCOMPARE(outcome, RunOutcome::refused);
+        QCOMPARE(folder_listing(folder),
+                 (std::vector<std::string>{"a.txt", "b.FXS", "c.fxe", "d.fxs"}));
+        return;
+    }
+    QCOMPARE(outcome, RunOutcome::finished);
+
+    const bool deleted = delete_originals == 1;
+    QCOMPARE(fs::exists(a_file), !(strong && deleted));
+    QCOMPARE(fs::exists(folder / "a.txt.fxs"), bool(strong));
+    if (strong) {
+        EngineState state;
+        QVERIFY(decrypt_strong_file(state, local_file_system(), folder / "a.txt.fxs",
+                                    folder / "a.check", utf8, [] {})
+                    .ok());
+        QVERIFY(read_file(folder / "a.check") == a);
+    } else {
+        QVERIFY(read_file(a_file) == protect(a, password_bytes, 1));
+    }
+    QVERIFY(read_file(folder / "b") == b);
+    QCOMPARE(fs::exists(folder / "c") && read_file(folder / "c") == c, with_fxe);
+    QVERIFY(!fs::exists(folder / "d"));
+    QVERIFY(fs::exists(d_file));
+    const std::vector<fs::path> trashed =
+        with_fxe ? std::vector<fs::path>{b_file, c_file} : std::vector<fs::path>{b_file};
+    QCOMPARE(window.removed, deleted ? trashed : std::vector<fs::path>());
+
+    const QStringList messages = window.entries("message 16");
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages[0].contains("d.fxs: wrong password, or the file is damaged"),
+             qPrintable(messages[0]));
 }
 
 QTEST_GUILESS_MAIN(BatchRunTest)

@@ -227,6 +227,33 @@ private slots:
         QVERIFY(!fs::exists(path("missing")));
     }
 
+    // Any characters, composed or not; .fxs files are decrypted without --strong; a wrong
+    // password is refused and leaves the source and no plain file.
+    void strongFilesRoundTrip() {
+        const Bytes plain = random_bytes(70000, 7);
+        write_file(path("notes.txt"), plain);
+        write_file(path("pw-nfd"), Bytes{0xD0, 0x9A, 'e', 0xCC, 0x81, '\n'});
+        write_file(path("pw-nfc"), Bytes{0xD0, 0x9A, 0xC3, 0xA9, '\n'});
+        Outcome outcome =
+            run({"--strong", "--delete-originals", "--password-file", "pw-nfd", "notes.txt"});
+        QCOMPARE(outcome.exitCode, 0);
+        QCOMPARE(outcome.out, QString("encrypted  notes.txt -> notes.txt.fxs; original deleted\n"));
+        QVERIFY(!fs::exists(path("notes.txt")));
+
+        const Bytes stored = read_file(path("notes.txt.fxs"));
+        outcome = run({"--password-file", "pw", "notes.txt.fxs"});
+        QCOMPARE(outcome.exitCode, 1);
+        QCOMPARE(outcome.err, QString("failed     could not read notes.txt.fxs: wrong password, "
+                                      "or the file is damaged\n"));
+        QCOMPARE(read_file(path("notes.txt.fxs")), stored);
+        QVERIFY(!fs::exists(path("notes.txt")));
+
+        outcome = run({"--password-file", "pw-nfc", "notes.txt.fxs"});
+        QCOMPARE(outcome.exitCode, 0);
+        QCOMPARE(read_file(path("notes.txt")), plain);
+        QVERIFY(fs::exists(path("notes.txt.fxs")));
+    }
+
     // A line held back in a buffer is lost when the run is interrupted.
     void eachLineIsFlushedWhenItsFileIsDone() {
         write_file(path("a"), random_bytes(10, 7));
@@ -238,8 +265,8 @@ private slots:
         std::ostream out_stream(&out);
         std::ostream err_stream(&err);
         const cli::StopSignals no_signal;
-        QCOMPARE(cli::run_files(options, "s3cret", local_file_system(), path("state"), out_stream,
-                                err_stream, nullptr, no_signal),
+        QCOMPARE(cli::run_files(options, "s3cret", {}, local_file_system(), path("state"),
+                                out_stream, err_stream, nullptr, no_signal),
                  1);
         const std::string a = "encrypted  " + options.files[0] + "\n";
         const std::string b = "encrypted  " + options.files[2] + "\n";

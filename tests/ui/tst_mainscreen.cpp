@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStyle>
@@ -43,6 +44,7 @@ class MainscreenTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -61,6 +63,7 @@ private slots:
     void ctrl_a_shows_about_data();
     void ctrl_a_shows_about();
     void alt_f_opens_the_file_menu();
+    void strong_option_is_remembered();
     void timer_moves_the_bars_data();
     void timer_moves_the_bars();
     void dropped_files_fill_the_queue();
@@ -80,11 +83,21 @@ private:
     void show_active();
     void click(const char* check_box);
 
+    QTemporaryDir config_;
     std::unique_ptr<AppState> state_;
     std::unique_ptr<InMemoryFileTypeRegistry> registry_;
     std::unique_ptr<MessageRecorder> recorder_;
     std::unique_ptr<Mainscreen> window_;
 };
+
+// The strong option is remembered in the settings: keep the user's own out of reach.
+void MainscreenTest::initTestCase() {
+    QVERIFY(config_.isValid());
+    qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
+    QVERIFY(QSettings(QStringLiteral("Ferrocase"), QStringLiteral("Ferrocase"))
+                .fileName()
+                .startsWith(config_.path()));
+}
 
 void MainscreenTest::init() {
     state_ = std::make_unique<AppState>();
@@ -348,10 +361,25 @@ void MainscreenTest::alt_f_opens_the_file_menu() {
     auto* menu = control<QMenu>("file");
     QTest::keyClick(window_.get(), Qt::Key_F, Qt::AltModifier);
     QTRY_VERIFY(menu->isVisible());
-    QCOMPARE(menu->actions().size(), 2);
-    QCOMPARE(menu->actions()[0]->text(), QStringLiteral("&About"));
-    QCOMPARE(menu->actions()[1]->text(), QStringLiteral("&Quit"));
+    QCOMPARE(menu->actions().size(), 4);
+    QCOMPARE(menu->actions()[0]->text(), QStringLiteral("Strong Encryption (.fxs)"));
+    QVERIFY(menu->actions()[0]->isCheckable());
+    QVERIFY(menu->actions()[1]->isSeparator());
+    QCOMPARE(menu->actions()[2]->text(), QStringLiteral("&About"));
+    QCOMPARE(menu->actions()[3]->text(), QStringLiteral("&Quit"));
     menu->hide();
+}
+
+void MainscreenTest::strong_option_is_remembered() {
+    auto* option = control<QAction>("strong");
+    QVERIFY(!option->isChecked());
+    for (const bool wanted : {true, false}) {
+        option->trigger();
+        QCOMPARE(option->isChecked(), wanted);
+        window_ = std::make_unique<Mainscreen>(*state_, *registry_, std::string());
+        option = control<QAction>("strong");
+        QCOMPARE(option->isChecked(), wanted);
+    }
 }
 
 void MainscreenTest::timer_moves_the_bars_data() {

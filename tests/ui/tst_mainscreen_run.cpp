@@ -1,4 +1,5 @@
 #include "engine/durable_run.h"
+#include "strong/strong_file.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/stored_format.h"
 #include "tests/ui/message_recorder.h"
@@ -14,6 +15,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -39,6 +41,7 @@ class MainscreenRunTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -48,6 +51,7 @@ private slots:
     void decrypted_source_goes_to_the_trash();
     void decrypted_source_is_deleted_where_there_is_no_trash();
     void failed_file_is_reported_before_finished();
+    void strong_encryption_unlinks_the_plain_original();
     void no_second_run_nor_chooser_during_a_run();
     void focus_returns_to_the_control_that_started_the_run();
     void quit_during_a_run_data();
@@ -64,6 +68,7 @@ private:
     void press_encrypt_decrypt();
     void verify_idle_after_run();
 
+    QTemporaryDir config_;
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<AppState> state_;
     std::unique_ptr<InMemoryFileTypeRegistry> registry_;
@@ -71,6 +76,15 @@ private:
     std::unique_ptr<Mainscreen> window_;
     FaultyFileSystem hooked_;
 };
+
+// The strong option is remembered in the settings: keep the user's own out of reach.
+void MainscreenRunTest::initTestCase() {
+    QVERIFY(config_.isValid());
+    qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
+    QVERIFY(QSettings(QStringLiteral("Ferrocase"), QStringLiteral("Ferrocase"))
+                .fileName()
+                .startsWith(config_.path()));
+}
 
 void MainscreenRunTest::init() {
     dir_ = std::make_unique<QTemporaryDir>();
@@ -296,6 +310,36 @@ void MainscreenRunTest::decrypted_source_is_deleted_where_there_is_no_trash() {
 
     QVERIFY(!fs::exists(source));
     QVERIFY(read_file(dir_->path().toStdString() + "/t") == plain);
+    verify_idle_after_run();
+    QCOMPARE(recorder_->texts(), QStringList{finished});
+}
+
+// Any Unicode password will do for strong files; the plain original leaves no copy in the trash.
+void MainscreenRunTest::strong_encryption_unlinks_the_plain_original() {
+    const QByteArray home = dir_->filePath("home").toLocal8Bit();
+    QVERIFY(QDir().mkpath(QString::fromLocal8Bit(home) + "/.local/share"));
+    DataHome data_home(home, home + "/.local/share");
+    state_->strong.kdf = {.iterations = 1, .memory_kib = 8};
+    const Bytes plain = random_bytes(70000, 10);
+    const auto source = make("notes.txt", plain);
+    queue({source});
+
+    auto* option = control<QAction>("strong");
+    option->trigger();
+    QTest::mouseClick(control<QCheckBox>("Check1"), Qt::LeftButton);
+    const QString unicode = QStringLiteral("\u041a\u043b\u044e\u0447-e\u0301");
+    type_password(unicode, unicode);
+    press_encrypt_decrypt();
+    option->trigger();
+
+    QVERIFY(!fs::exists(source));
+    QVERIFY(!fs::exists(home.toStdString() + "/.local/share/Trash/files/notes.txt"));
+    EngineState state;
+    const auto result =
+        decrypt_strong_file(state, local_file_system(), source.string() + ".fxs", source,
+                            unicode.normalized(QString::NormalizationForm_C).toStdString(), [] {});
+    QVERIFY2(result.ok(), result.describe().c_str());
+    QVERIFY(read_file(source) == plain);
     verify_idle_after_run();
     QCOMPARE(recorder_->texts(), QStringList{finished});
 }

@@ -1,0 +1,74 @@
+#include "batch/strong_queued_file.h"
+
+#include "engine/engine_error.h"
+#include "strong/strong_file.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace ferrocase {
+namespace {
+
+bool has_extension(const std::filesystem::path& path, const char* extension) {
+    const std::string& name = path.native();
+    if (name.size() < 4) {
+        return false;
+    }
+    return std::equal(name.end() - 4, name.end(), extension, [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == b;
+    });
+}
+
+} // namespace
+
+FileMode choose_file_mode(const std::filesystem::path& source, bool allow_multiple_encryption,
+                          bool strong_encryption) {
+    if (has_extension(source, ".fxs")) {
+        return FileMode::strong_decrypt;
+    }
+    if (strong_encryption && !has_extension(source, ".fxe")) {
+        return FileMode::strong_encrypt;
+    }
+    return choose_mode(source, allow_multiple_encryption);
+}
+
+bool is_strong(FileMode mode) {
+    return mode == FileMode::strong_encrypt || mode == FileMode::strong_decrypt;
+}
+
+bool queue_needs_legacy_password(const AppState& state, bool allow_multiple_encryption,
+                                 bool strong_encryption) {
+    for (std::int32_t row = 1; row <= state.file_count; ++row) {
+        if (!is_strong(choose_file_mode(state.file_queue.row(row).source, allow_multiple_encryption,
+                                        strong_encryption))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+FileResult process_strong_file(AppState& state, FileMode mode, FileSystem& fs, const Yield& yield) {
+    QueueRow& row = state.file_queue.row(state.current_file);
+    if (mode == FileMode::strong_encrypt) {
+        row.destination = strong_encrypted_name(row.source);
+        return encrypt_strong_file(state, fs, row.source, row.destination, state.strong.password,
+                                   new_header(state.strong.kdf, state.strong.chunk_size), yield);
+    }
+    const auto destination = decrypted_name(row.source);
+    if (!destination) {
+        row.destination.clear();
+        return {.failed_step = FileStep::create_destination,
+                .path = row.source,
+                .error = EngineError::no_destination_name,
+                .partly_transformed = false};
+    }
+    row.destination = *destination;
+    return decrypt_strong_file(state, fs, row.source, row.destination, state.strong.password,
+                               yield);
+}
+
+bool should_unlink_plain_original(const AppState& state, FileMode mode, const FileResult& result) {
+    return state.delete_originals == 1 && mode == FileMode::strong_encrypt && result.ok();
+}
+
+} // namespace ferrocase

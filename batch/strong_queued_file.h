@@ -1,0 +1,31 @@
+#pragma once
+
+#include "batch/app_state.h"
+#include "batch/queued_file.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+
+namespace ferrocase {
+
+// A ".fxs" file is always decrypted; with strong encryption on, every file that is neither
+// ".fxe" nor ".fxs" is encrypted into name.fxs. The rest is the legacy choice.
+FileMode choose_file_mode(const std::filesystem::path& source, bool allow_multiple_encryption,
+                          bool strong_encryption);
+
+bool is_strong(FileMode mode);
+
+// Whether any queued file would use the legacy format with these options.
+bool queue_needs_legacy_password(const AppState& state, bool allow_multiple_encryption,
+                                 bool strong_encryption);
+
+// Works on row current_file of the queue and sets its destination.
+FileResult process_strong_file(AppState& state, FileMode mode, FileSystem& fs, const Yield& yield);
+
+// After a strong encryption the plain original is unlinked, never trashed: the trash would keep
+// the plain text. The new file is already on disk when encryption reports success.
+bool should_unlink_plain_original(const AppState& state, FileMode mode, const FileResult& result);
+
+} // namespace ferrocase

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "strong/strong_header.h"
+
+#include <array>
+#include <string_view>
+#include <system_error>
+
+namespace ferrocase {
+
+using Key = std::array<std::uint8_t, key_size>;
+
+// Argon2id over the password's UTF-8 bytes. Fails only when the memory cannot be had.
+std::error_code derive_key(std::string_view password, std::span<const std::uint8_t> salt,
+                           const KdfParameters& parameters, Key& key);
+
+// Overwrites a secret so that it does not outlive its use in freed memory.
+void wipe(std::span<std::uint8_t> secret);
+
+} // namespace ferrocase

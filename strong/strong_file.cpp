@@ -1,0 +1,365 @@
+#include "strong/strong_file.h"
+
+#include "engine/engine_error.h"
+#include "strong/aead_context.h"
+#include "strong/chunk_pipeline.h"
+#include "strong/key_derivation.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace ferrocase {
+namespace {
+
+constexpr std::int64_t batch_target_bytes = 1024 * 1024;
+constexpr std::int64_t most_chunks_per_batch = 16;
+// The chunk counter is 32 bits wide.
+constexpr std::int64_t most_chunks = std::int64_t{1} << 32;
+
+FileResult failure(FileStep step, const std::filesystem::path& path, std::error_code error) {
+    return {.failed_step = step, .path = path, .error = error, .partly_transformed = false};
+}
+
+std::error_code read_exactly(RandomAccessFile& file, std::int64_t offset,
+                             std::span<std::uint8_t> bytes) {
+    std::size_t bytes_read = 0;
+    if (auto error = file.read_at(offset, bytes, bytes_read)) {
+        return error;
+    }
+    return bytes_read == bytes.size() ? std::error_code{} : EngineError::short_read;
+}
+
+// Where every chunk of a file lies, in the plain file and in the stored one. Every chunk holds
+// chunk_size plain bytes except the last, which holds 1 to chunk_size (0 for an empty file).
+class ChunkLayout {
+public:
+    static std::optional<ChunkLayout> of_plain(std::int64_t length, std::uint32_t chunk_size) {
+        const std::int64_t chunks =
+            std::max<std::int64_t>(1, (length + chunk_size - 1) / chunk_size);
+        if (chunks > most_chunks) {
+            return std::nullopt;
+        }
+        return ChunkLayout(length, chunk_size, chunks);
+    }
+
+    static std::optional<ChunkLayout> of_stored(std::int64_t length, std::uint32_t chunk_size) {
+        const std::int64_t body = length - static_cast<std::int64_t>(header_size);
+        const std::int64_t stored_chunk = std::int64_t{chunk_size} + tag_size;
+        if (body < static_cast<std::int64_t>(tag_size)) {
+            return std::nullopt;
+        }
+        const std::int64_t chunks = (body + stored_chunk - 1) / stored_chunk;
+        const std::int64_t last = body - (chunks - 1) * stored_chunk;
+        if (chunks > most_chunks || last < static_cast<std::int64_t>(tag_size) ||
+            (chunks > 1 && last == static_cast<std::int64_t>(tag_size))) {
+            return std::nullopt;
+        }
+        return ChunkLayout(body - chunks * static_cast<std::int64_t>(tag_size), chunk_size, chunks);
+    }
+
+    std::int64_t plain_length() const { return plain_length_; }
+    std::int64_t stored_length() const {
+        return static_cast<std::int64_t>(header_size) + plain_length_ +
+               chunks_ * static_cast<std::int64_t>(tag_size);
+    }
+    std::int64_t chunks() const { return chunks_; }
+    std::int64_t batches() const { return (chunks_ + per_batch_ - 1) / per_batch_; }
+    std::size_t batch_bytes() const {
+        return static_cast<std::size_t>(std::min(per_batch_, chunks_) * stored_chunk());
+    }
+    std::int64_t first_chunk(const Batch& batch) const { return batch.index * per_batch_; }
+    std::int64_t chunks_in(const Batch& batch) const {
+        return std::min(per_batch_, chunks_ - first_chunk(batch));
+    }
+    std::int64_t plain_offset(std::int64_t chunk) const { return chunk * chunk_size_; }
+    std::int64_t stored_offset(std::int64_t chunk) const {
+        return static_cast<std::int64_t>(header_size) + chunk * stored_chunk();
+    }
+    std::size_t plain_size(std::int64_t chunk) const {
+        return static_cast<std::size_t>(
+            std::min<std::int64_t>(chunk_size_, plain_length_ - plain_offset(chunk)));
+    }
+    // The bytes of chunk `index_in_batch` inside a batch's buffer, which holds the chunks as
+    // they are stored: plain or cipher text, then the tag.
+    std::span<std::uint8_t> text_of(Batch& batch, std::int64_t index_in_batch) const {
+        return {batch.bytes.data() + index_in_batch * stored_chunk(),
+                plain_size(first_chunk(batch) + index_in_batch)};
+    }
+    std::span<std::uint8_t, tag_size> tag_of(Batch& batch, std::int64_t index_in_batch) const {
+        return std::span<std::uint8_t, tag_size>(
+            text_of(batch, index_in_batch).data() + plain_size(first_chunk(batch) + index_in_batch),
+            tag_size);
+    }
+    std::size_t stored_bytes(const Batch& batch) const {
+        const std::int64_t last = first_chunk(batch) + chunks_in(batch) - 1;
+        return static_cast<std::size_t>((chunks_in(batch) - 1) * stored_chunk()) +
+               plain_size(last) + tag_size;
+    }
+
+private:
+    ChunkLayout(std::int64_t plain_length, std::uint32_t chunk_size, std::int64_t chunks)
+        : plain_length_(plain_length), chunk_size_(chunk_size), chunks_(chunks),
+          per_batch_(std::clamp<std::int64_t>(batch_target_bytes / stored_chunk(), 1,
+                                              most_chunks_per_batch)) {}
+    std::int64_t stored_chunk() const { return chunk_size_ + static_cast<std::int64_t>(tag_size); }
+
+    std::int64_t plain_length_;
+    std::int64_t chunk_size_;
+    std::int64_t chunks_;
+    std::int64_t per_batch_;
+};
+
+// The file being written, dropped (and so nameless) unless it is finished.
+class Output {
+public:
+    Output(std::unique_ptr<NewFile> file, std::filesystem::path path)
+        : file_(std::move(file)), path_(std::move(path)) {}
+    ~Output() {
+        if (file_) {
+            file_->close();
+        }
+    }
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+
+    NewFile& file() { return *file_; }
+
+    // Content on disk, then the name, then the folder's entry.
+    FileResult finish(FileSystem& fs) {
+        if (auto error = file_->sync()) {
+            return failure(FileStep::sync, path_, error);
+        }
+        if (auto error = file_->put_in_place()) {
+            return failure(FileStep::replace_destination, path_, error);
+        }
+        const auto error = file_->close();
+        file_.reset();
+        if (error) {
+            return failure(FileStep::close, path_, error);
+        }
+        const auto folder = path_.has_parent_path() ? path_.parent_path() : ".";
+        if (auto sync_error = fs.sync_directory(folder)) {
+            return failure(FileStep::sync, folder, sync_error);
+        }
+        return {};
+    }
+
+private:
+    std::unique_ptr<NewFile> file_;
+    std::filesystem::path path_;
+};
+
+// A derived key that is wiped when it goes.
+struct SecretKey {
+    Key bytes{};
+    ~SecretKey() { wipe(bytes); }
+};
+
+enum class Direction { encrypt, decrypt };
+
+// Streams every chunk from `input` through the AEAD into `output`.
+class ChunkStream {
+public:
+    ChunkStream(Direction direction, const ChunkLayout& layout, const HeaderBytes& header,
+                const StrongHeader& fields, const Key& key)
+        : direction_(direction), layout_(layout), header_(header), fields_(fields),
+          aead_(fields.aead, key) {}
+
+    FileResult run(EngineState& state, RandomAccessFile& input, const std::filesystem::path& source,
+                   NewFile& output, const std::filesystem::path& destination, const Yield& yield) {
+        FileStep io_step = FileStep::none;
+        ChunkPipeline pipeline(
+            layout_.batches(), layout_.batch_bytes(),
+            [&](Batch& batch) {
+                auto error = read(input, batch);
+                io_step = error ? FileStep::read : io_step;
+                return error;
+            },
+            [&](Batch& batch) {
+                auto error = write(output, batch);
+                io_step = error ? FileStep::write : io_step;
+                return error;
+            });
+        for (std::int64_t index = 0; index < layout_.batches(); ++index) {
+            Batch* batch = pipeline.next();
+            if (!batch) {
+                break;
+            }
+            if (!transform(*batch)) {
+                return failure(FileStep::read, source, EngineError::wrong_password_or_damaged);
+            }
+            state.file_position = 1 + source_bytes_through(*batch);
+            pipeline.transformed(batch);
+            yield();
+        }
+        if (auto error = pipeline.finish()) {
+            return io_step == FileStep::read ? failure(FileStep::read, source, error)
+                                             : failure(FileStep::write, destination, error);
+        }
+        return {};
+    }
+
+private:
+    std::error_code read(RandomAccessFile& input, Batch& batch) {
+        if (direction_ == Direction::decrypt) {
+            return read_exactly(input, layout_.stored_offset(layout_.first_chunk(batch)),
+                                {batch.bytes.data(), layout_.stored_bytes(batch)});
+        }
+        for (std::int64_t index = 0; index < layout_.chunks_in(batch); ++index) {
+            const auto chunk = layout_.first_chunk(batch) + index;
+            if (auto error = read_exactly(input, layout_.plain_offset(chunk),
+                                          layout_.text_of(batch, index))) {
+                return error;
+            }
+        }
+        return {};
+    }
+
+    std::error_code write(NewFile& output, Batch& batch) {
+        if (direction_ == Direction::encrypt) {
+            const auto offset = layout_.stored_offset(layout_.first_chunk(batch));
+            const auto length = layout_.stored_bytes(batch);
+            if (auto error = output.write_at(offset, {batch.bytes.data(), length})) {
+                return error;
+            }
+            output.start_writeback(offset, static_cast<std::int64_t>(length));
+            return {};
+        }
+        for (std::int64_t index = 0; index < layout_.chunks_in(batch); ++index) {
+            const auto chunk = layout_.first_chunk(batch) + index;
+            if (auto error =
+                    output.write_at(layout_.plain_offset(chunk), layout_.text_of(batch, index))) {
+                return error;
+            }
+        }
+        output.start_writeback(layout_.plain_offset(layout_.first_chunk(batch)),
+                               layout_.plain_offset(layout_.chunks_in(batch)));
+        return {};
+    }
+
+    // How far into the source a batch reaches.
+    std::int64_t source_bytes_through(const Batch& batch) const {
+        const std::int64_t after = layout_.first_chunk(batch) + layout_.chunks_in(batch);
+        if (direction_ == Direction::encrypt) {
+            return std::min(layout_.plain_offset(after), layout_.plain_length());
+        }
+        return after == layout_.chunks() ? layout_.stored_length() : layout_.stored_offset(after);
+    }
+
+    bool transform(Batch& batch) {
+        for (std::int64_t index = 0; index < layout_.chunks_in(batch); ++index) {
+            const auto chunk = layout_.first_chunk(batch) + index;
+            const Nonce nonce = chunk_nonce(fields_.nonce_prefix, static_cast<std::uint32_t>(chunk),
+                                            chunk == layout_.chunks() - 1);
+            if (direction_ == Direction::encrypt) {
+                aead_.seal(nonce, header_, layout_.text_of(batch, index),
+                           layout_.tag_of(batch, index));
+            } else if (!aead_.open(nonce, header_, layout_.text_of(batch, index),
+                                   layout_.tag_of(batch, index))) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    Direction direction_;
+    const ChunkLayout& layout_;
+    const HeaderBytes& header_;
+    const StrongHeader& fields_;
+    AeadContext aead_;
+};
+
+} // namespace
+
+std::filesystem::path strong_encrypted_name(const std::filesystem::path& source) {
+    return std::filesystem::path(source.native() + ".fxs");
+}
+
+FileResult encrypt_strong_file(EngineState& state, FileSystem& fs,
+                               const std::filesystem::path& source,
+                               const std::filesystem::path& destination, std::string_view password,
+                               const StrongHeader& header, const Yield& yield) {
+    state.source_length = 0;
+    state.file_position = 0;
+    auto [input, open_error] = fs.open_for_reading(source);
+    if (!input) {
+        return failure(FileStep::open_source, source, open_error);
+    }
+    FileStatus status;
+    if (auto error = input->status(status)) {
+        return failure(FileStep::length, source, error);
+    }
+    const auto layout = ChunkLayout::of_plain(status.size, header.chunk_size);
+    if (!layout) {
+        return failure(FileStep::length, source, std::make_error_code(std::errc::file_too_large));
+    }
+    state.source_length = status.size;
+    SecretKey key;
+    if (auto error = derive_key(password, header.salt, header.kdf, key.bytes)) {
+        return failure(FileStep::open_source, source, error);
+    }
+    auto [created, create_error] = fs.create_new(destination, status);
+    if (!created) {
+        return failure(FileStep::create_destination, destination, create_error);
+    }
+    Output output(std::move(created), destination);
+    const HeaderBytes header_bytes = encode_header(header);
+    if (auto error = output.file().write_at(0, header_bytes)) {
+        return failure(FileStep::write, destination, error);
+    }
+    state.file_position = 1;
+    ChunkStream stream(Direction::encrypt, *layout, header_bytes, header, key.bytes);
+    if (auto result = stream.run(state, *input, source, output.file(), destination, yield);
+        !result.ok()) {
+        return result;
+    }
+    input->close();
+    return output.finish(fs);
+}
+
+FileResult decrypt_strong_file(EngineState& state, FileSystem& fs,
+                               const std::filesystem::path& source,
+                               const std::filesystem::path& destination, std::string_view password,
+                               const Yield& yield) {
+    state.source_length = 0;
+    state.file_position = 0;
+    auto [input, open_error] = fs.open_for_reading(source);
+    if (!input) {
+        return failure(FileStep::open_source, source, open_error);
+    }
+    FileStatus status;
+    if (auto error = input->status(status)) {
+        return failure(FileStep::length, source, error);
+    }
+    state.source_length = status.size;
+    HeaderBytes header_bytes{};
+    std::size_t bytes_read = 0;
+    if (auto error = input->read_at(0, header_bytes, bytes_read)) {
+        return failure(FileStep::read, source, error);
+    }
+    const auto header = decode_header(std::span(header_bytes).first(bytes_read));
+    const auto layout =
+        header ? ChunkLayout::of_stored(status.size, header->chunk_size) : std::nullopt;
+    if (!layout) {
+        return failure(FileStep::read, source, EngineError::wrong_password_or_damaged);
+    }
+    SecretKey key;
+    if (auto error = derive_key(password, header->salt, header->kdf, key.bytes)) {
+        return failure(FileStep::open_source, source, error);
+    }
+    auto [created, create_error] = fs.create_new(destination, status);
+    if (!created) {
+        return failure(FileStep::create_destination, destination, create_error);
+    }
+    Output output(std::move(created), destination);
+    state.file_position = 1;
+    ChunkStream stream(Direction::decrypt, *layout, header_bytes, *header, key.bytes);
+    if (auto result = stream.run(state, *input, source, output.file(), destination, yield);
+        !result.ok()) {
+        return result;
+    }
+    input->close();
+    return output.finish(fs);
+}
+
+} // namespace ferrocase

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "engine/file_transform.h"
+#include "strong/strong_header.h"
+
+#include <filesystem>
+#include <string_view>
+
+namespace ferrocase {
+
+// The name a strongly encrypted file gets: the source's name with ".fxs" added.
+std::filesystem::path strong_encrypted_name(const std::filesystem::path& source);
+
+// Both write `destination` as a new file that takes its name only once it is complete and on
+// disk (folder entry included), replacing a file of that name; on any failure nothing reaches
+// that name. The source is never changed. `password` is the NFC UTF-8 text (strong_password).
+// Progress goes to state.source_length and state.file_position, as for the legacy format.
+
+FileResult encrypt_strong_file(EngineState& state, FileSystem& fs,
+                               const std::filesystem::path& source,
+                               const std::filesystem::path& destination, std::string_view password,
+                               const StrongHeader& header, const Yield& yield);
+
+// Every chunk is authenticated before the plain text gets its name: a wrong password, a
+// damaged, truncated or reordered file all fail with EngineError::wrong_password_or_damaged.
+FileResult decrypt_strong_file(EngineState& state, FileSystem& fs,
+                               const std::filesystem::path& source,
+                               const std::filesystem::path& destination, std::string_view password,
+                               const Yield& yield);
+
+} // namespace ferrocase
