@@ -137,6 +137,7 @@ FileMode process_row(AppState& state, BatchWindow& window, DurableRun& run, RunR
         process_current_file(state, mode, run, window.block_yield());
     }
     window.yield();
+    return mode;
 }
 
 void finish(AppState& state, BatchWindow& window, const RunReport& report) {

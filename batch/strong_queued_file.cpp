@@ -57,10 +57,8 @@ FileResult process_strong_file(AppState& state, FileMode mode, FileSystem& fs, c
     const auto destination = decrypted_name(row.source);
     if (!destination) {
         row.destination.clear();
-        return {.failed_step = FileStep::create_destination,
-                .path = row.source,
-                .error = EngineError::no_destination_name,
-                .partly_transformed = false};
+        return file_failure(FileStep::create_destination, row.source,
+                            EngineError::no_destination_name);
     }
     row.destination = *destination;
     return decrypt_strong_file(state, fs, row.source, row.destination, state.strong.password,

@@ -16,10 +16,6 @@ constexpr std::int64_t most_chunks_per_batch = 16;
 // The chunk counter is 32 bits wide.
 constexpr std::int64_t most_chunks = std::int64_t{1} << 32;
 
-FileResult failure(FileStep step, const std::filesystem::path& path, std::error_code error) {
-    return {.failed_step = step, .path = path, .error = error, .partly_transformed = false};
-}
-
 std::error_code read_exactly(RandomAccessFile& file, std::int64_t offset,
                              std::span<std::uint8_t> bytes) {
     std::size_t bytes_read = 0;
@@ -127,19 +123,19 @@ public:
     // Content on disk, then the name, then the folder's entry.
     FileResult finish(FileSystem& fs) {
         if (auto error = file_->sync()) {
-            return failure(FileStep::sync, path_, error);
+            return file_failure(FileStep::sync, path_, error);
         }
         if (auto error = file_->put_in_place()) {
-            return failure(FileStep::replace_destination, path_, error);
+            return file_failure(FileStep::replace_destination, path_, error);
         }
         const auto error = file_->close();
         file_.reset();
         if (error) {
-            return failure(FileStep::close, path_, error);
+            return file_failure(FileStep::close, path_, error);
         }
         const auto folder = path_.has_parent_path() ? path_.parent_path() : ".";
         if (auto sync_error = fs.sync_directory(folder)) {
-            return failure(FileStep::sync, folder, sync_error);
+            return file_failure(FileStep::sync, folder, sync_error);
         }
         return {};
     }
@@ -186,15 +182,15 @@ public:
                 break;
             }
             if (!transform(*batch)) {
-                return failure(FileStep::read, source, EngineError::wrong_password_or_damaged);
+                return file_failure(FileStep::read, source, EngineError::wrong_password_or_damaged);
             }
             state.file_position = 1 + source_bytes_through(*batch);
             pipeline.transformed(batch);
             yield();
         }
         if (auto error = pipeline.finish()) {
-            return io_step == FileStep::read ? failure(FileStep::read, source, error)
-                                             : failure(FileStep::write, destination, error);
+            return io_step == FileStep::read ? file_failure(FileStep::read, source, error)
+                                             : file_failure(FileStep::write, destination, error);
         }
         return {};
     }
@@ -283,29 +279,30 @@ FileResult encrypt_strong_file(EngineState& state, FileSystem& fs,
     state.file_position = 0;
     auto [input, open_error] = fs.open_for_reading(source);
     if (!input) {
-        return failure(FileStep::open_source, source, open_error);
+        return file_failure(FileStep::open_source, source, open_error);
     }
     FileStatus status;
     if (auto error = input->status(status)) {
-        return failure(FileStep::length, source, error);
+        return file_failure(FileStep::length, source, error);
     }
     const auto layout = ChunkLayout::of_plain(status.size, header.chunk_size);
     if (!layout) {
-        return failure(FileStep::length, source, std::make_error_code(std::errc::file_too_large));
+        return file_failure(FileStep::length, source,
+                            std::make_error_code(std::errc::file_too_large));
     }
     state.source_length = status.size;
     SecretKey key;
     if (auto error = derive_key(password, header.salt, header.kdf, key.bytes)) {
-        return failure(FileStep::open_source, source, error);
+        return file_failure(FileStep::open_source, source, error);
     }
     auto [created, create_error] = fs.create_new(destination, status);
     if (!created) {
-        return failure(FileStep::create_destination, destination, create_error);
+        return file_failure(FileStep::create_destination, destination, create_error);
     }
     Output output(std::move(created), destination);
     const HeaderBytes header_bytes = encode_header(header);
     if (auto error = output.file().write_at(0, header_bytes)) {
-        return failure(FileStep::write, destination, error);
+        return file_failure(FileStep::write, destination, error);
     }
     state.file_position = 1;
     ChunkStream stream(Direction::encrypt, *layout, header_bytes, header, key.bytes);
@@ -325,31 +322,31 @@ FileResult decrypt_strong_file(EngineState& state, FileSystem& fs,
     state.file_position = 0;
     auto [input, open_error] = fs.open_for_reading(source);
     if (!input) {
-        return failure(FileStep::open_source, source, open_error);
+        return file_failure(FileStep::open_source, source, open_error);
     }
     FileStatus status;
     if (auto error = input->status(status)) {
-        return failure(FileStep::length, source, error);
+        return file_failure(FileStep::length, source, error);
     }
     state.source_length = status.size;
     HeaderBytes header_bytes{};
     std::size_t bytes_read = 0;
     if (auto error = input->read_at(0, header_bytes, bytes_read)) {
-        return failure(FileStep::read, source, error);
+        return file_failure(FileStep::read, source, error);
     }
     const auto header = decode_header(std::span(header_bytes).first(bytes_read));
     const auto layout =
         header ? ChunkLayout::of_stored(status.size, header->chunk_size) : std::nullopt;
     if (!layout) {
-        return failure(FileStep::read, source, EngineError::wrong_password_or_damaged);
+        return file_failure(FileStep::read, source, EngineError::wrong_password_or_damaged);
     }
     SecretKey key;
     if (auto error = derive_key(password, header->salt, header->kdf, key.bytes)) {
-        return failure(FileStep::open_source, source, error);
+        return file_failure(FileStep::open_source, source, error);
     }
     auto [created, create_error] = fs.create_new(destination, status);
     if (!created) {
-        return failure(FileStep::create_destination, destination, create_error);
+        return file_failure(FileStep::create_destination, destination, create_error);
     }
     Output output(std::move(created), destination);
     state.file_position = 1;
