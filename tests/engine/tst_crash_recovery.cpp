@@ -1,4 +1,5 @@
 #include "engine/durable_run.h"
+#include "strong/strong_file.h"
 #include "tests/support/crash_file_system.h"
 #include "tests/support/stored_format.h"
 
@@ -19,9 +20,44 @@ const fs::path journal_folder = "/state";
 
 struct Job {
     fs::path source;
-    std::optional<fs::path> destination; // set for a decryption
+    std::optional<fs::path> destination; // set for a decryption, and for a strong encryption
     Bytes plain;
+    bool strong = false;
 };
+
+// Cheap to derive, so that every stop point can afford it.
+const StrongHeader strong_header = new_header({.iterations = 1, .memory_kib = 8}, 4096);
+
+bool strong_encryption(const Job& job) {
+    return job.strong && job.source.extension() != ".fxs";
+}
+
+FileResult run_strong(CrashFileSystem& disk, const Job& job) {
+    EngineState state;
+    return strong_encryption(job)
+               ? encrypt_strong_file(state, disk, job.source, *job.destination, password,
+                                     strong_header, [] {})
+               : decrypt_strong_file(state, disk, job.source, *job.destination, password, [] {});
+}
+
+Bytes strong_cipher(const Bytes& plain) {
+    CrashFileSystem disk;
+    disk.put("/plain", plain);
+    EngineState state;
+    encrypt_strong_file(state, disk, "/plain", "/plain.fxs", password, strong_header, [] {});
+    return disk.get("/plain.fxs").value_or(Bytes{});
+}
+
+// What a strong file holds, or nothing when it does not decrypt.
+std::optional<Bytes> strong_plain(CrashFileSystem& disk, const fs::path& file) {
+    EngineState state;
+    if (!decrypt_strong_file(state, disk, file, "/check", password, [] {}).ok()) {
+        return std::nullopt;
+    }
+    auto plain = disk.get("/check");
+    disk.remove("/check");
+    return plain;
+}
 
 DurableRun::Limits small_limits() {
     return {.window_bytes = 320000,
@@ -47,7 +83,11 @@ std::set<fs::path> run(CrashFileSystem& disk, const std::vector<Job>& jobs) {
     try {
         for (std::size_t index = 0; index < jobs.size(); ++index) {
             const Job& job = jobs[index];
-            if (job.destination) {
+            if (job.strong) {
+                if (run_strong(disk, job).ok()) {
+                    done.insert(job.source);
+                }
+            } else if (job.destination) {
                 run.decrypt(state, job.source, *job.destination, static_cast<int>(index), [] {});
             } else {
                 run.encrypt(state, job.source, static_cast<int>(index), [] {});
@@ -76,14 +116,29 @@ std::vector<Job> scenario(const QString& name) {
     if (name == "decryption of three windows") {
         return {job("/data/big.fxe", 700001, true)};
     }
+    if (name == "strong encryption and decryption") {
+        Job encryption = job("/data/s", 10000, false);
+        encryption.destination = "/data/s.fxs";
+        Job decryption = job("/data/t.fxs", 9000, true);
+        encryption.strong = decryption.strong = true;
+        return {encryption, decryption};
+    }
     return {job("/data/a", 0, false),      job("/data/b", 1, false),
             job("/data/c", 511, false),    job("/data/d", 10001, false),
             job("/data/e.fxe", 700, true), job("/data/f", 9000, false)};
 }
 
+// What each job's source holds before the run.
+Bytes source_bytes(const Job& job) {
+    if (job.strong) {
+        return strong_encryption(job) ? job.plain : strong_cipher(job.plain);
+    }
+    return job.destination ? protect(job.plain, password, step) : job.plain;
+}
+
 void put_jobs(CrashFileSystem& disk, const std::vector<Job>& jobs) {
     for (const Job& job : jobs) {
-        disk.put(job.source, job.destination ? protect(job.plain, password, step) : job.plain);
+        disk.put(job.source, source_bytes(job));
     }
 }
 
@@ -103,7 +158,7 @@ private slots:
                                "power cut: no unsynced write survives",
                                "power cut: a random half survives"};
         for (const char* jobs : {"encryption of three windows", "decryption of three windows",
-                                 "a batch of small files"}) {
+                                 "a batch of small files", "strong encryption and decryption"}) {
             for (int mode = 0; mode < 3; ++mode) {
                 QTest::addRow("%s; %s", jobs, modes[mode]) << QString(jobs) << mode;
             }
@@ -138,12 +193,19 @@ private slots:
 
             std::vector<fs::path> expected_names;
             for (const Job& job : all) {
-                const Bytes expected =
-                    job.destination ? job.plain : protect(job.plain, password, step);
-                QVERIFY2(disk.get(job.destination.value_or(job.source)) == expected,
-                         qPrintable(QString("stop %1: %2").arg(stop).arg(job.source.c_str())));
+                const QString where = QString("stop %1: %2").arg(stop).arg(job.source.c_str());
+                if (strong_encryption(job)) {
+                    QVERIFY2(strong_plain(disk, *job.destination) == job.plain, qPrintable(where));
+                    QVERIFY(disk.get(job.source) == job.plain);
+                } else {
+                    const Bytes expected =
+                        job.destination ? job.plain : protect(job.plain, password, step);
+                    QVERIFY2(disk.get(job.destination.value_or(job.source)) == expected,
+                             qPrintable(where));
+                    QVERIFY2(disk.get(job.source) == source_bytes(job) || !job.destination,
+                             qPrintable(where));
+                }
                 if (job.destination) {
-                    QVERIFY(disk.get(job.source) == protect(job.plain, password, step));
                     expected_names.push_back(*job.destination);
                 }
                 expected_names.push_back(job.source);
