@@ -13,15 +13,6 @@
 namespace ferrocase {
 namespace {
 
-std::error_code read_exactly(RandomAccessFile& file, std::int64_t offset,
-                             std::span<std::uint8_t> bytes) {
-    std::size_t bytes_read = 0;
-    if (auto error = file.read_at(offset, bytes, bytes_read)) {
-        return error;
-    }
-    return bytes_read == bytes.size() ? std::error_code{} : EngineError::size_changed;
-}
-
 std::filesystem::path folder_of(const std::filesystem::path& path) {
     return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
 }
@@ -108,15 +99,14 @@ bool DurableRun::taken_before(const FileIdentity& identity, const std::filesyste
 }
 
 // A file this run still holds is locked against every other opening, this run's too.
-void DurableRun::report_unopened(int tag, const std::filesystem::path& path,
-                                 std::error_code error) {
+void DurableRun::report_unopened(int tag, const std::filesystem::path& path, FileResult failure) {
     FileStatus status;
-    if (error == EngineError::in_use && !fs_.status(path, status)) {
+    if (failure.error == EngineError::in_use && !fs_.status(path, status)) {
         if (const auto first = taken_.find(status.identity); first != taken_.end()) {
             return report_repeated(tag, path, first->second);
         }
     }
-    report(tag, file_failure(FileStep::open_source, path, error));
+    report(tag, std::move(failure));
 }
 
 void DurableRun::encrypt(EngineState& state, const std::filesystem::path& path, int tag,
@@ -124,13 +114,9 @@ void DurableRun::encrypt(EngineState& state, const std::filesystem::path& path, 
     mark_told_done();
     state.source_length = 0;
     state.file_position = 0;
-    auto [file, open_error] = fs_.open_for_update(path);
+    auto [file, status, failure] = open_source(fs_, path, SourceAccess::update);
     if (!file) {
-        return report_unopened(tag, path, open_error);
-    }
-    FileStatus status;
-    if (auto error = file->status(status)) {
-        return report(tag, file_failure(FileStep::length, path, error));
+        return report_unopened(tag, path, std::move(failure));
     }
     if (taken_before(status.identity, path, tag)) {
         return;
@@ -162,13 +148,9 @@ void DurableRun::decrypt(EngineState& state, const std::filesystem::path& source
     mark_told_done();
     state.source_length = 0;
     state.file_position = 0;
-    auto [input, open_error] = fs_.open_for_reading(source);
+    auto [input, status, failure] = open_source(fs_, source, SourceAccess::read);
     if (!input) {
-        return report_unopened(tag, source, open_error);
-    }
-    FileStatus status;
-    if (auto error = input->status(status)) {
-        return report(tag, file_failure(FileStep::length, source, error));
+        return report_unopened(tag, source, std::move(failure));
     }
     if (taken_before(status.identity, source, tag)) {
         return;

@@ -74,7 +74,7 @@ private:
     bool taken_before(const FileIdentity& identity, const std::filesystem::path& path, int tag);
     void report_repeated(int tag, const std::filesystem::path& path,
                          const std::filesystem::path& first);
-    void report_unopened(int tag, const std::filesystem::path& path, std::error_code error);
+    void report_unopened(int tag, const std::filesystem::path& path, FileResult failure);
     void add_pending(std::unique_ptr<Pending> pending);
     std::shared_ptr<const BlockMask> mask_for(const EngineState& state);
     void mark_told_done();

@@ -15,8 +15,6 @@ public:
             return "not a regular file";
         case EngineError::no_destination_name:
             return "the name has nothing left once \".fxe\" is taken off";
-        case EngineError::short_read:
-            return "the file ended sooner than its length said (it changed while being read)";
         case EngineError::short_write:
             return "not all bytes could be written";
         case EngineError::in_use:

@@ -8,7 +8,6 @@ namespace ferrocase {
 enum class EngineError {
     not_a_regular_file = 1,
     no_destination_name,
-    short_read,
     short_write,
     in_use,
     size_changed,

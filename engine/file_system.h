@@ -97,6 +97,11 @@ public:
     virtual OpenedFile create_exclusive(const std::filesystem::path& path) = 0;
 };
 
+// Reads all of `bytes` at `offset`. A read that ends early means the file shrank meanwhile:
+// EngineError::size_changed.
+std::error_code read_exactly(RandomAccessFile& file, std::int64_t offset,
+                             std::span<std::uint8_t> bytes);
+
 // The machine's own file system.
 FileSystem& local_file_system();
 

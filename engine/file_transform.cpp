@@ -46,6 +46,20 @@ FileResult file_failure(FileStep step, const std::filesystem::path& path, std::e
     return result;
 }
 
+SourceFile open_source(FileSystem& fs, const std::filesystem::path& path, SourceAccess access) {
+    SourceFile source;
+    auto [file, open_error] =
+        access == SourceAccess::read ? fs.open_for_reading(path) : fs.open_for_update(path);
+    if (!file) {
+        source.failure = file_failure(FileStep::open_source, path, open_error);
+    } else if (auto error = file->status(source.status)) {
+        source.failure = file_failure(FileStep::length, path, error);
+    } else {
+        source.file = std::move(file);
+    }
+    return source;
+}
+
 std::string FileResult::describe() const {
     std::string text = failure_text(failed_step) + path.string();
     if (ok()) {

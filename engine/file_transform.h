@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -58,6 +59,17 @@ struct FileResult {
 };
 
 FileResult file_failure(FileStep step, const std::filesystem::path& path, std::error_code error);
+
+// A file to transform, opened and locked, with its status as it was then; or why it could not
+// be had.
+struct SourceFile {
+    std::unique_ptr<RandomAccessFile> file;
+    FileStatus status;
+    FileResult failure;
+};
+
+enum class SourceAccess { read, update };
+SourceFile open_source(FileSystem& fs, const std::filesystem::path& path, SourceAccess access);
 
 // The name a decrypted file gets: the path without its last four characters (the ".fxe").
 // Empty when nothing of a file name would be left.

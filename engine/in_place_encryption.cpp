@@ -6,20 +6,6 @@
 #include <utility>
 
 namespace ferrocase {
-namespace {
-
-// A read that ends early means the file shrank under the run.
-std::error_code read_exactly(RandomAccessFile& file, std::int64_t offset,
-                             std::span<std::uint8_t> bytes) {
-    std::size_t bytes_read = 0;
-    if (auto error = file.read_at(offset, bytes, bytes_read)) {
-        return error;
-    }
-    return bytes_read == bytes.size() ? std::error_code{} : EngineError::size_changed;
-}
-
-} // namespace
-
 InPlaceEncryption::InPlaceEncryption(const EngineState& state,
                                      std::shared_ptr<const BlockMask> mask,
                                      RecoveryJournal& journal, RandomAccessFile& file,

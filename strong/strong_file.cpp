@@ -16,15 +16,6 @@ constexpr std::int64_t most_chunks_per_batch = 16;
 // The chunk counter is 32 bits wide.
 constexpr std::int64_t most_chunks = std::int64_t{1} << 32;
 
-std::error_code read_exactly(RandomAccessFile& file, std::int64_t offset,
-                             std::span<std::uint8_t> bytes) {
-    std::size_t bytes_read = 0;
-    if (auto error = file.read_at(offset, bytes, bytes_read)) {
-        return error;
-    }
-    return bytes_read == bytes.size() ? std::error_code{} : EngineError::short_read;
-}
-
 // Where every chunk of a file lies, in the plain file and in the stored one. Every chunk holds
 // chunk_size plain bytes except the last, which holds 1 to chunk_size (0 for an empty file).
 class ChunkLayout {
@@ -277,13 +268,9 @@ FileResult encrypt_strong_file(EngineState& state, FileSystem& fs,
                                const StrongHeader& header, const Yield& yield) {
     state.source_length = 0;
     state.file_position = 0;
-    auto [input, open_error] = fs.open_for_reading(source);
+    auto [input, status, failure] = open_source(fs, source, SourceAccess::read);
     if (!input) {
-        return file_failure(FileStep::open_source, source, open_error);
-    }
-    FileStatus status;
-    if (auto error = input->status(status)) {
-        return file_failure(FileStep::length, source, error);
+        return failure;
     }
     const auto layout = ChunkLayout::of_plain(status.size, header.chunk_size);
     if (!layout) {
@@ -320,13 +307,9 @@ FileResult decrypt_strong_file(EngineState& state, FileSystem& fs,
                                const Yield& yield) {
     state.source_length = 0;
     state.file_position = 0;
-    auto [input, open_error] = fs.open_for_reading(source);
+    auto [input, status, failure] = open_source(fs, source, SourceAccess::read);
     if (!input) {
-        return file_failure(FileStep::open_source, source, open_error);
-    }
-    FileStatus status;
-    if (auto error = input->status(status)) {
-        return file_failure(FileStep::length, source, error);
+        return failure;
     }
     state.source_length = status.size;
     HeaderBytes header_bytes{};
