@@ -71,8 +71,8 @@ std::string FileResult::describe() const {
     if (error) {
         text += ": " + error.message();
     }
-    if (failed_step == FileStep::resume && other != path) {
-        text += " (it was begun as " + other.string() + ")";
+    if (failed_step == FileStep::resume) {
+        text += " (to encrypt the file as it is now instead, remove " + other.string() + ")";
     }
     if (partly_transformed) {
         text += "; the file is left partly encrypted: encrypt it again with the same password "

@@ -49,8 +49,8 @@ struct FileResult {
     bool partly_transformed = false;
     // This run finished an encryption that an earlier run began.
     bool finished_interrupted = false;
-    // For a repeated file: the name it came up under first. For a file an earlier run left
-    // unfinished with another password or level: where that run began it.
+    // For a repeated file: the name it came up under first. For an earlier run's encryption that
+    // cannot be finished: that run's recovery record, which the user may remove to start anew.
     std::filesystem::path other;
 
     bool ok() const { return failed_step == FileStep::none; }

@@ -59,7 +59,7 @@ FileResult InPlaceEncryption::finish_earlier(EngineState& state) {
     }
     auto refuse = [&](EngineError error) {
         FileResult result = fail(FileStep::resume, error);
-        result.other = earlier->path;
+        result.other = earlier->record;
         return result;
     };
     if (!earlier->made_with(password_, skip_step_)) {

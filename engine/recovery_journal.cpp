@@ -59,7 +59,7 @@ public:
         return true;
     }
 
-    bool empty() const { return bytes_.empty(); }
+    std::size_t remaining() const { return bytes_.size(); }
 
 private:
     std::string_view bytes_;
@@ -200,11 +200,12 @@ void RecoveryJournal::load_unfinished() {
         auto journal = std::make_unique<Journal>();
         journal->path = path;
         journal->file = std::move(file);
-        journal->end = static_cast<std::int64_t>(bytes.size());
         std::map<std::uint32_t, UnfinishedEncryption> entries;
 
         // A record cut short by a crash ends the journal; nothing it described was written.
+        // Done marks added now go in its place, where the next reader will find them.
         Reader reader(std::string_view(bytes).substr(journal_magic.size()));
+        journal->end = static_cast<std::int64_t>(journal_magic.size());
         std::uint32_t length = 0;
         std::uint8_t kind = 0;
         std::string_view payload;
@@ -216,10 +217,12 @@ void RecoveryJournal::load_unfinished() {
             if (checksum(checked) != sum) {
                 break;
             }
+            journal->end = static_cast<std::int64_t>(bytes.size() - reader.remaining());
             Reader fields(payload);
             std::uint32_t number = 0;
             if (kind == file_record) {
                 UnfinishedEncryption entry;
+                entry.record = path;
                 if (parse_file(fields, number, entry)) {
                     entries[number] = std::move(entry);
                 }
@@ -321,7 +324,8 @@ std::error_code RecoveryJournal::begin_file(const std::filesystem::path& path,
     if (auto error = open_own()) {
         return error;
     }
-    UnfinishedEncryption entry{.path = path,
+    UnfinishedEncryption entry{.record = own_->path,
+                               .path = path,
                                .identity = status.identity,
                                .size = status.size,
                                .skip_step = skip_step,

@@ -22,6 +22,7 @@ struct JournalWindow {
 
 // An in-place encryption that a run began and did not see to the end.
 struct UnfinishedEncryption {
+    std::filesystem::path record; // the run's record that holds it
     std::filesystem::path path;
     FileIdentity identity;
     std::int64_t size = 0;
