@@ -129,13 +129,7 @@ FileMode process_row(AppState& state, BatchWindow& window, DurableRun& run, RunR
         window.disable_form();
     }
     window.set_busy_pointer(true);
-    if (is_strong(mode)) {
-        // Done and on disk when it returns.
-        run.report(state.current_file,
-                   process_strong_file(state, mode, run.file_system(), window.block_yield()));
-    } else {
-        process_current_file(state, mode, run, window.block_yield());
-    }
+    process_current_file(state, mode, run, window.block_yield());
     window.yield();
     return mode;
 }

@@ -1,5 +1,6 @@
 #include "batch/queued_file.h"
 
+#include "batch/strong_queued_file.h"
 #include "engine/engine_error.h"
 
 #include <algorithm>
@@ -7,22 +8,18 @@
 #include <system_error>
 
 namespace ferrocase {
-namespace {
-
-bool ends_with_fxe(const std::string& name) {
-    if (name.size() < 4) {
+bool has_extension(const std::filesystem::path& path, std::string_view extension) {
+    const std::string& name = path.native();
+    if (name.size() < extension.size()) {
         return false;
     }
-    std::string ending = name.substr(name.size() - 4);
-    std::transform(ending.begin(), ending.end(), ending.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ending == ".fxe";
+    return std::equal(
+        name.end() - static_cast<std::ptrdiff_t>(extension.size()), name.end(), extension.begin(),
+        [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
 }
 
-} // namespace
-
 FileMode choose_mode(const std::filesystem::path& source, bool allow_multiple_encryption) {
-    if (!allow_multiple_encryption && ends_with_fxe(source.native())) {
+    if (!allow_multiple_encryption && has_extension(source, ".fxe")) {
         return FileMode::decrypt;
     }
     return FileMode::encrypt;
@@ -48,7 +45,10 @@ void decompress_it(AppState& state, DurableRun& run, const Yield& yield) {
 }
 
 void process_current_file(AppState& state, FileMode mode, DurableRun& run, const Yield& yield) {
-    if (mode == FileMode::decrypt) {
+    if (is_strong(mode)) {
+        // Done and on disk when it returns.
+        run.report(state.current_file, process_strong_file(state, mode, run.file_system(), yield));
+    } else if (mode == FileMode::decrypt) {
         decompress_it(state, run, yield);
     } else {
         encrypt_in_place(state, run, yield);

@@ -5,11 +5,15 @@
 #include "engine/file_transform.h"
 
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 namespace ferrocase {
 
 enum class FileMode { decrypt, encrypt, strong_encrypt, strong_decrypt };
+
+// Whether the name ends in `extension` (lower case, with its dot), in any letter case.
+bool has_extension(const std::filesystem::path& path, std::string_view extension);
 
 // A name ending in ".fxe", in any letter case, is decrypted unless multiple encryption is allowed.
 FileMode choose_mode(const std::filesystem::path& source, bool allow_multiple_encryption);
@@ -19,6 +23,7 @@ FileMode choose_mode(const std::filesystem::path& source, bool allow_multiple_en
 void encrypt_in_place(AppState& state, DurableRun& run, const Yield& yield);
 void decompress_it(AppState& state, DurableRun& run, const Yield& yield);
 
+// Either format: a strong file is done and reported through the run at once.
 void process_current_file(AppState& state, FileMode mode, DurableRun& run, const Yield& yield);
 
 // Only the source of a successful decryption is ever removed this way (to the trash where the

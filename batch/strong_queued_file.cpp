@@ -3,24 +3,7 @@
 #include "engine/engine_error.h"
 #include "strong/strong_file.h"
 
-#include <algorithm>
-#include <cctype>
-
 namespace ferrocase {
-namespace {
-
-bool has_extension(const std::filesystem::path& path, const char* extension) {
-    const std::string& name = path.native();
-    if (name.size() < 4) {
-        return false;
-    }
-    return std::equal(name.end() - 4, name.end(), extension, [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == b;
-    });
-}
-
-} // namespace
-
 FileMode choose_file_mode(const std::filesystem::path& source, bool allow_multiple_encryption,
                           bool strong_encryption) {
     if (has_extension(source, ".fxs")) {

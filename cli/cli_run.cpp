@@ -133,13 +133,7 @@ int run_files(const CliOptions& options, const std::string& password,
             const FileMode mode =
                 choose_file_mode(row.source, options.allow_multiple_encryption, options.strong);
             modes[static_cast<std::size_t>(state.current_file)] = mode;
-            const Yield yield = [&] { line.update(); };
-            if (is_strong(mode)) {
-                // Done and on disk when it returns.
-                run.report(state.current_file, process_strong_file(state, mode, fs, yield));
-            } else {
-                process_current_file(state, mode, run, yield);
-            }
+            process_current_file(state, mode, run, [&] { line.update(); });
             all_ok = report(state, run, modes, out, err, line) && all_ok;
         }
         run.flush();
