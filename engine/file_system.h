@@ -83,7 +83,6 @@ public:
     virtual CreatedFile create_new(const std::filesystem::path& target, const FileStatus& like) = 0;
     // Follows symbolic links, as opening does.
     virtual std::error_code status(const std::filesystem::path& path, FileStatus& status) = 0;
-    virtual bool exists(const std::filesystem::path& path) = 0;
     virtual std::error_code remove(const std::filesystem::path& path) = 0;
     virtual std::error_code sync_directory(const std::filesystem::path& directory) = 0;
     // Forces everything written on the file system that holds `path` to its device: one flush

@@ -271,11 +271,6 @@ public:
         return {};
     }
 
-    bool exists(const std::filesystem::path& path) override {
-        std::error_code error;
-        return std::filesystem::exists(std::filesystem::symlink_status(path, error));
-    }
-
     std::error_code remove(const std::filesystem::path& path) override {
         return ::unlink(path.c_str()) == 0 ? std::error_code{} : last_error();
     }

@@ -99,7 +99,6 @@ public:
         status.size = length_;
         return {};
     }
-    bool exists(const std::filesystem::path&) override { return true; }
     std::error_code remove(const std::filesystem::path&) override { return {}; }
     std::error_code sync_directory(const std::filesystem::path&) override { return {}; }
     std::error_code sync_file_system(const std::filesystem::path&) override { return {}; }

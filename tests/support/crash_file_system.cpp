@@ -233,10 +233,6 @@ std::error_code CrashFileSystem::status(const std::filesystem::path& path, FileS
     return CrashFile(*this, found->second, false).status(status);
 }
 
-bool CrashFileSystem::exists(const std::filesystem::path& path) {
-    return names_.contains(path);
-}
-
 std::error_code CrashFileSystem::remove(const std::filesystem::path& path) {
     if (!operate()) {
         return stopped_error();

@@ -41,7 +41,6 @@ public:
     OpenedFile open_for_update(const std::filesystem::path& path) override;
     CreatedFile create_new(const std::filesystem::path& target, const FileStatus& like) override;
     std::error_code status(const std::filesystem::path& path, FileStatus& status) override;
-    bool exists(const std::filesystem::path& path) override;
     std::error_code remove(const std::filesystem::path& path) override;
     std::error_code sync_directory(const std::filesystem::path& directory) override;
     std::error_code sync_file_system(const std::filesystem::path& path) override;

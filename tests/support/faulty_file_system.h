@@ -33,7 +33,6 @@ public:
     std::error_code status(const std::filesystem::path& path, FileStatus& status) override {
         return real_.status(path, status);
     }
-    bool exists(const std::filesystem::path& path) override { return real_.exists(path); }
     std::error_code remove(const std::filesystem::path& path) override;
     std::error_code sync_directory(const std::filesystem::path& directory) override;
     std::error_code sync_file_system(const std::filesystem::path& path) override;
