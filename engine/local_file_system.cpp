@@ -31,6 +31,11 @@ std::filesystem::path folder_of(const std::filesystem::path& path) {
     return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
 }
 
+// A leftover of a run that stopped between naming a new file and renaming it holds plain text.
+void remove_leftover(const std::filesystem::path& temporary) {
+    ::unlink(temporary.c_str());
+}
+
 class LocalFile : public NewFile {
 public:
     explicit LocalFile(int descriptor) : descriptor_(descriptor) {}
@@ -131,6 +136,7 @@ public:
         // target. Should the program stop in between, the next file written to this target
         // removes the leftover.
         const std::filesystem::path temporary = folder_of(target_) / temporary_name(target_);
+        remove_leftover(temporary);
         if (link_to(temporary) != 0) {
             return last_error();
         }
@@ -209,16 +215,6 @@ OpenedFile open_regular_file(const std::filesystem::path& path, int access) {
     return {std::move(file), {}};
 }
 
-// Leftovers of runs that stopped between naming a new file and renaming it hold plain text.
-void remove_leftovers(const std::filesystem::path& target) {
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder_of(target), error)) {
-        if (is_temporary_name_of(entry.path().filename(), target)) {
-            ::unlink(entry.path().c_str());
-        }
-    }
-}
-
 class LocalFileSystem : public FileSystem {
 public:
     OpenedFile open_for_reading(const std::filesystem::path& path) override {
@@ -236,15 +232,15 @@ public:
         if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
             mode &= existing.st_mode;
         }
-        remove_leftovers(target);
         const std::filesystem::path folder = folder_of(target);
+        const std::filesystem::path temporary = folder / temporary_name(target);
+        remove_leftover(temporary);
         CreatedFile created;
         int descriptor = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC | O_NOCTTY, mode);
         if (descriptor >= 0) {
             created.file = std::make_unique<LocalFile>(descriptor, target, std::filesystem::path{});
         } else if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
             // No unnamed files here: a hidden name that the next run removes if need be.
-            const std::filesystem::path temporary = folder / temporary_name(target);
             descriptor =
                 ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
             if (descriptor < 0) {
