@@ -31,7 +31,8 @@ struct FileStatus {
 };
 
 // An open file addressed by 0-based byte offsets. Reads and writes move all the bytes asked for
-// unless the end of the file or an error comes first.
+// unless the end of the file or an error comes first. Two threads may read, write and start
+// write-back at once, on different bytes.
 class RandomAccessFile {
 public:
     virtual ~RandomAccessFile() = default;

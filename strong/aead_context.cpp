@@ -50,29 +50,33 @@ AeadContext::~AeadContext() {
 }
 
 void AeadContext::seal(const Nonce& nonce, std::span<const std::uint8_t> associated_data,
-                       std::span<std::uint8_t> text, std::span<std::uint8_t, tag_size> tag) {
+                       std::span<const std::uint8_t> plain, std::span<std::uint8_t> sealed,
+                       std::span<std::uint8_t, tag_size> tag) {
+    require(plain.size() == sealed.size());
     int length = 0;
     require(EVP_EncryptInit_ex(encrypt_, nullptr, nullptr, nullptr, nonce.data()) == 1);
     require(EVP_EncryptUpdate(encrypt_, nullptr, &length, associated_data.data(),
                               length_of(associated_data.size())) == 1);
-    require(EVP_EncryptUpdate(encrypt_, text.data(), &length, text.data(),
-                              length_of(text.size())) == 1);
-    require(EVP_EncryptFinal_ex(encrypt_, text.data() + length, &length) == 1);
+    require(EVP_EncryptUpdate(encrypt_, sealed.data(), &length, plain.data(),
+                              length_of(plain.size())) == 1);
+    require(EVP_EncryptFinal_ex(encrypt_, sealed.data() + length, &length) == 1);
     require(EVP_CIPHER_CTX_ctrl(encrypt_, EVP_CTRL_AEAD_GET_TAG, tag_size, tag.data()) == 1);
 }
 
 bool AeadContext::open(const Nonce& nonce, std::span<const std::uint8_t> associated_data,
-                       std::span<std::uint8_t> text, std::span<const std::uint8_t, tag_size> tag) {
+                       std::span<const std::uint8_t> sealed, std::span<std::uint8_t> plain,
+                       std::span<const std::uint8_t, tag_size> tag) {
+    require(plain.size() == sealed.size());
     int length = 0;
     Tag expected;
     std::copy(tag.begin(), tag.end(), expected.begin());
     require(EVP_DecryptInit_ex(decrypt_, nullptr, nullptr, nullptr, nonce.data()) == 1);
     require(EVP_DecryptUpdate(decrypt_, nullptr, &length, associated_data.data(),
                               length_of(associated_data.size())) == 1);
-    require(EVP_DecryptUpdate(decrypt_, text.data(), &length, text.data(),
-                              length_of(text.size())) == 1);
+    require(EVP_DecryptUpdate(decrypt_, plain.data(), &length, sealed.data(),
+                              length_of(sealed.size())) == 1);
     require(EVP_CIPHER_CTX_ctrl(decrypt_, EVP_CTRL_AEAD_SET_TAG, tag_size, expected.data()) == 1);
-    return EVP_DecryptFinal_ex(decrypt_, text.data() + length, &length) == 1;
+    return EVP_DecryptFinal_ex(decrypt_, plain.data() + length, &length) == 1;
 }
 
 } // namespace ferrocase

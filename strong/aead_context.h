@@ -27,13 +27,15 @@ public:
     AeadContext(const AeadContext&) = delete;
     AeadContext& operator=(const AeadContext&) = delete;
 
-    // Encrypts `text` in place and gives its tag.
+    // Encrypts `plain` into `sealed`, of the same size, and gives its tag.
     void seal(const Nonce& nonce, std::span<const std::uint8_t> associated_data,
-              std::span<std::uint8_t> text, std::span<std::uint8_t, tag_size> tag);
-    // Decrypts `text` in place; false when the tag does not match, and then `text` must not be
-    // used.
+              std::span<const std::uint8_t> plain, std::span<std::uint8_t> sealed,
+              std::span<std::uint8_t, tag_size> tag);
+    // Decrypts `sealed` into `plain`, of the same size; false when the tag
+    // does not match, and then `plain` must not be used.
     bool open(const Nonce& nonce, std::span<const std::uint8_t> associated_data,
-              std::span<std::uint8_t> text, std::span<const std::uint8_t, tag_size> tag);
+              std::span<const std::uint8_t> sealed, std::span<std::uint8_t> plain,
+              std::span<const std::uint8_t, tag_size> tag);
 
 private:
     EVP_CIPHER_CTX* encrypt_;

@@ -2,7 +2,7 @@
 
 #include "engine/engine_error.h"
 #include "strong/aead_context.h"
-#include "strong/chunk_pipeline.h"
+#include "strong/chunk_workers.h"
 #include "strong/key_derivation.h"
 
 #include <algorithm>
@@ -44,43 +44,59 @@ public:
         return ChunkLayout(body - chunks * static_cast<std::int64_t>(tag_size), chunk_size, chunks);
     }
 
-    std::int64_t plain_length() const { return plain_length_; }
     std::int64_t stored_length() const {
         return static_cast<std::int64_t>(header_size) + plain_length_ +
                chunks_ * static_cast<std::int64_t>(tag_size);
     }
     std::int64_t chunks() const { return chunks_; }
     std::int64_t batches() const { return (chunks_ + per_batch_ - 1) / per_batch_; }
-    std::size_t batch_bytes() const {
+    // The buffer sizes a batch needs for its plain bytes and for them as they are stored.
+    std::size_t plain_batch_bytes() const {
+        return static_cast<std::size_t>(std::min(per_batch_, chunks_) * chunk_size_);
+    }
+    std::size_t stored_batch_bytes() const {
         return static_cast<std::size_t>(std::min(per_batch_, chunks_) * stored_chunk());
     }
     std::int64_t first_chunk(const Batch& batch) const { return batch.index * per_batch_; }
     std::int64_t chunks_in(const Batch& batch) const {
         return std::min(per_batch_, chunks_ - first_chunk(batch));
     }
-    std::int64_t plain_offset(std::int64_t chunk) const { return chunk * chunk_size_; }
+    std::int64_t chunks_in(std::int64_t batches) const {
+        return std::min(batches * per_batch_, chunks_);
+    }
+    std::int64_t plain_offset(std::int64_t chunk) const {
+        return std::min(chunk * chunk_size_, plain_length_);
+    }
     std::int64_t stored_offset(std::int64_t chunk) const {
         return static_cast<std::int64_t>(header_size) + chunk * stored_chunk();
     }
     std::size_t plain_size(std::int64_t chunk) const {
-        return static_cast<std::size_t>(
-            std::min<std::int64_t>(chunk_size_, plain_length_ - plain_offset(chunk)));
+        return static_cast<std::size_t>(plain_offset(chunk + 1) - plain_offset(chunk));
     }
-    // The bytes of chunk `index_in_batch` inside a batch's buffer, which holds the chunks as
-    // they are stored: plain or cipher text, then the tag.
-    std::span<std::uint8_t> text_of(Batch& batch, std::int64_t index_in_batch) const {
-        return {batch.bytes.data() + index_in_batch * stored_chunk(),
+    // A batch's plain bytes lie together; stored, each chunk's text is followed by its tag.
+    std::span<std::uint8_t> plain_text(const Batch& batch, std::vector<std::uint8_t>& buffer,
+                                       std::int64_t index_in_batch) const {
+        return {buffer.data() + index_in_batch * chunk_size_,
                 plain_size(first_chunk(batch) + index_in_batch)};
     }
-    std::span<std::uint8_t, tag_size> tag_of(Batch& batch, std::int64_t index_in_batch) const {
-        return std::span<std::uint8_t, tag_size>(
-            text_of(batch, index_in_batch).data() + plain_size(first_chunk(batch) + index_in_batch),
-            tag_size);
+    std::span<std::uint8_t> stored_text(const Batch& batch, std::vector<std::uint8_t>& buffer,
+                                        std::int64_t index_in_batch) const {
+        return {buffer.data() + index_in_batch * stored_chunk(),
+                plain_size(first_chunk(batch) + index_in_batch)};
+    }
+    std::span<std::uint8_t, tag_size> stored_tag(const Batch& batch,
+                                                 std::vector<std::uint8_t>& buffer,
+                                                 std::int64_t index_in_batch) const {
+        const auto text = stored_text(batch, buffer, index_in_batch);
+        return std::span<std::uint8_t, tag_size>(text.data() + text.size(), tag_size);
+    }
+    std::size_t plain_bytes(const Batch& batch) const {
+        const auto first = first_chunk(batch);
+        return static_cast<std::size_t>(plain_offset(first + chunks_in(batch)) -
+                                        plain_offset(first));
     }
     std::size_t stored_bytes(const Batch& batch) const {
-        const std::int64_t last = first_chunk(batch) + chunks_in(batch) - 1;
-        return static_cast<std::size_t>((chunks_in(batch) - 1) * stored_chunk()) +
-               plain_size(last) + tag_size;
+        return plain_bytes(batch) + static_cast<std::size_t>(chunks_in(batch)) * tag_size;
     }
 
 private:
@@ -149,88 +165,65 @@ class ChunkStream {
 public:
     ChunkStream(Direction direction, const ChunkLayout& layout, const HeaderBytes& header,
                 const StrongHeader& fields, const Key& key)
-        : direction_(direction), layout_(layout), header_(header), fields_(fields),
-          aead_(fields.aead, key) {}
+        : direction_(direction), layout_(layout), header_(header),
+          fields_(fields), aeads_{{AeadContext(fields.aead, key), AeadContext(fields.aead, key)}} {}
 
     FileResult run(EngineState& state, RandomAccessFile& input, const std::filesystem::path& source,
                    NewFile& output, const std::filesystem::path& destination, const Yield& yield) {
-        FileStep io_step = FileStep::none;
-        ChunkPipeline pipeline(
-            layout_.batches(), layout_.batch_bytes(),
+        const bool encrypting = direction_ == Direction::encrypt;
+        ChunkWorkers workers(
+            layout_.batches(),
+            encrypting ? layout_.plain_batch_bytes() : layout_.stored_batch_bytes(),
+            encrypting ? layout_.stored_batch_bytes() : layout_.plain_batch_bytes());
+        return workers.run(
             [&](Batch& batch) {
-                auto error = read(input, batch);
-                io_step = error ? FileStep::read : io_step;
-                return error;
+                if (auto error = read(input, batch)) {
+                    return file_failure(FileStep::read, source, error);
+                }
+                if (!transform(batch)) {
+                    return file_failure(FileStep::read, source,
+                                        EngineError::wrong_password_or_damaged);
+                }
+                if (auto error = write(output, batch)) {
+                    return file_failure(FileStep::write, destination, error);
+                }
+                return FileResult{};
             },
-            [&](Batch& batch) {
-                auto error = write(output, batch);
-                io_step = error ? FileStep::write : io_step;
-                return error;
+            [&](std::int64_t batches_done) {
+                state.file_position = 1 + source_bytes_before(layout_.chunks_in(batches_done));
+                yield();
             });
-        for (std::int64_t index = 0; index < layout_.batches(); ++index) {
-            Batch* batch = pipeline.next();
-            if (!batch) {
-                break;
-            }
-            if (!transform(*batch)) {
-                return file_failure(FileStep::read, source, EngineError::wrong_password_or_damaged);
-            }
-            state.file_position = 1 + source_bytes_through(*batch);
-            pipeline.transformed(batch);
-            yield();
-        }
-        if (auto error = pipeline.finish()) {
-            return io_step == FileStep::read ? file_failure(FileStep::read, source, error)
-                                             : file_failure(FileStep::write, destination, error);
-        }
-        return {};
     }
 
 private:
     std::error_code read(RandomAccessFile& input, Batch& batch) {
-        if (direction_ == Direction::decrypt) {
-            return read_exactly(input, layout_.stored_offset(layout_.first_chunk(batch)),
-                                {batch.bytes.data(), layout_.stored_bytes(batch)});
+        const auto first = layout_.first_chunk(batch);
+        if (direction_ == Direction::encrypt) {
+            return read_exactly(input, layout_.plain_offset(first),
+                                {batch.input.data(), layout_.plain_bytes(batch)});
         }
-        for (std::int64_t index = 0; index < layout_.chunks_in(batch); ++index) {
-            const auto chunk = layout_.first_chunk(batch) + index;
-            if (auto error = read_exactly(input, layout_.plain_offset(chunk),
-                                          layout_.text_of(batch, index))) {
-                return error;
-            }
-        }
-        return {};
+        return read_exactly(input, layout_.stored_offset(first),
+                            {batch.input.data(), layout_.stored_bytes(batch)});
     }
 
     std::error_code write(NewFile& output, Batch& batch) {
-        if (direction_ == Direction::encrypt) {
-            const auto offset = layout_.stored_offset(layout_.first_chunk(batch));
-            const auto length = layout_.stored_bytes(batch);
-            if (auto error = output.write_at(offset, {batch.bytes.data(), length})) {
-                return error;
-            }
-            output.start_writeback(offset, static_cast<std::int64_t>(length));
-            return {};
+        const auto first = layout_.first_chunk(batch);
+        const bool encrypting = direction_ == Direction::encrypt;
+        const auto offset = encrypting ? layout_.stored_offset(first) : layout_.plain_offset(first);
+        const auto length = encrypting ? layout_.stored_bytes(batch) : layout_.plain_bytes(batch);
+        if (auto error = output.write_at(offset, {batch.output.data(), length})) {
+            return error;
         }
-        for (std::int64_t index = 0; index < layout_.chunks_in(batch); ++index) {
-            const auto chunk = layout_.first_chunk(batch) + index;
-            if (auto error =
-                    output.write_at(layout_.plain_offset(chunk), layout_.text_of(batch, index))) {
-                return error;
-            }
-        }
-        output.start_writeback(layout_.plain_offset(layout_.first_chunk(batch)),
-                               layout_.plain_offset(layout_.chunks_in(batch)));
+        output.start_writeback(offset, static_cast<std::int64_t>(length));
         return {};
     }
 
-    // How far into the source a batch reaches.
-    std::int64_t source_bytes_through(const Batch& batch) const {
-        const std::int64_t after = layout_.first_chunk(batch) + layout_.chunks_in(batch);
+    // How far into the source the first `chunks` chunks reach.
+    std::int64_t source_bytes_before(std::int64_t chunks) const {
         if (direction_ == Direction::encrypt) {
-            return std::min(layout_.plain_offset(after), layout_.plain_length());
+            return layout_.plain_offset(chunks);
         }
-        return after == layout_.chunks() ? layout_.stored_length() : layout_.stored_offset(after);
+        return chunks == layout_.chunks() ? layout_.stored_length() : layout_.stored_offset(chunks);
     }
 
     bool transform(Batch& batch) {
@@ -239,10 +232,14 @@ private:
             const Nonce nonce = chunk_nonce(fields_.nonce_prefix, static_cast<std::uint32_t>(chunk),
                                             chunk == layout_.chunks() - 1);
             if (direction_ == Direction::encrypt) {
-                aead_.seal(nonce, header_, layout_.text_of(batch, index),
-                           layout_.tag_of(batch, index));
-            } else if (!aead_.open(nonce, header_, layout_.text_of(batch, index),
-                                   layout_.tag_of(batch, index))) {
+                aeads_[batch.worker].seal(nonce, header_,
+                                          layout_.plain_text(batch, batch.input, index),
+                                          layout_.stored_text(batch, batch.output, index),
+                                          layout_.stored_tag(batch, batch.output, index));
+            } else if (!aeads_[batch.worker].open(nonce, header_,
+                                                  layout_.stored_text(batch, batch.input, index),
+                                                  layout_.plain_text(batch, batch.output, index),
+                                                  layout_.stored_tag(batch, batch.input, index))) {
                 return false;
             }
         }
@@ -253,7 +250,8 @@ private:
     const ChunkLayout& layout_;
     const HeaderBytes& header_;
     const StrongHeader& fields_;
-    AeadContext aead_;
+    // One for each worker: a cipher context is not to be shared between threads.
+    std::array<AeadContext, ChunkWorkers::count> aeads_;
 };
 
 } // namespace

@@ -117,7 +117,8 @@ std::vector<Job> scenario(const QString& name) {
         return {job("/data/big.fxe", 700001, true)};
     }
     if (name == "strong encryption and decryption") {
-        Job encryption = job("/data/s", 10000, false);
+        // Several batches, which two threads share.
+        Job encryption = job("/data/s", 140000, false);
         encryption.destination = "/data/s.fxs";
         Job decryption = job("/data/t.fxs", 9000, true);
         encryption.strong = decryption.strong = true;

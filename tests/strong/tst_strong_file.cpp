@@ -1,5 +1,5 @@
 #include "engine/engine_error.h"
-#include "strong/chunk_pipeline.h"
+#include "strong/chunk_workers.h"
 #include "strong/key_derivation.h"
 #include "tests/strong/strong_test_files.h"
 #include "tests/support/faulty_file_system.h"
@@ -7,7 +7,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
 #include <functional>
+#include <stdexcept>
+#include <thread>
 
 using namespace ferrocase;
 using namespace ferrocase::testing;
@@ -161,7 +164,7 @@ private slots:
         QTest::addColumn<int>("chunk");
         QTest::addColumn<int>("length");
         QTest::addColumn<Aead>("aead");
-        // 16 chunks of 16 bytes make one batch of the pipeline.
+        // 16 chunks of 16 bytes make one batch; longer files are shared by two threads.
         for (const int length : {0, 1, 15, 16, 17, 16 * 16, 16 * 16 + 1, 16 * 16 * 9 + 5}) {
             for (const Aead aead : {Aead::aes_256_gcm, Aead::chacha20_poly1305}) {
                 QTest::addRow("%d bytes in 16-byte chunks, aead %d", length, int(aead))
@@ -296,17 +299,28 @@ private slots:
     }
 
     // A file system that stops a run by throwing (as a crash simulator may) stops it in the
-    // caller's thread, not in the pipeline's.
-    void exceptionsFromTheFilesReachTheCaller() {
-        const auto fine = [](Batch&) { return std::error_code{}; };
-        const auto crash = [](Batch&) -> std::error_code { throw std::runtime_error("crash"); };
-        ChunkPipeline reading(2, 8, crash, fine);
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, reading.next());
-        ChunkPipeline writing(1, 8, fine, crash);
-        Batch* batch = writing.next();
-        QVERIFY(batch);
-        writing.transformed(batch);
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, writing.finish());
+    // caller's thread, whichever worker it stopped.
+    void exceptionsFromEitherWorkerReachTheCaller_data() {
+        QTest::addColumn<int>("thrower");
+        QTest::newRow("the caller's") << 0;
+        QTest::newRow("the other") << 1;
+    }
+
+    void exceptionsFromEitherWorkerReachTheCaller() {
+        QFETCH(int, thrower);
+        std::atomic<bool> thrown{false};
+        ChunkWorkers workers(100, 8, 8);
+        const auto work = [&](Batch& batch) -> FileResult {
+            if (batch.worker == thrower) {
+                thrown = true;
+                throw std::runtime_error("crash");
+            }
+            while (!thrown) {
+                std::this_thread::yield();
+            }
+            return {};
+        };
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, workers.run(work, {}));
     }
 };
 

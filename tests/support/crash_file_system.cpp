@@ -55,6 +55,7 @@ public:
 
     std::error_code read_at(std::int64_t offset, std::span<std::uint8_t> bytes,
                             std::size_t& bytes_read) override {
+        const std::lock_guard lock(fs_.content_mutex());
         const auto size = static_cast<std::int64_t>(inode_->content.size());
         bytes_read = static_cast<std::size_t>(
             std::clamp<std::int64_t>(size - offset, 0, static_cast<std::int64_t>(bytes.size())));
@@ -63,6 +64,7 @@ public:
     }
 
     std::error_code write_at(std::int64_t offset, std::span<const std::uint8_t> bytes) override {
+        const std::lock_guard lock(fs_.content_mutex());
         if (!fs_.operate()) {
             return stopped_error();
         }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace ferrocase::testing {
@@ -60,6 +61,8 @@ public:
     void change_name(const std::filesystem::path& name, std::shared_ptr<Inode> inode);
     void sync_names();
     std::shared_ptr<Inode> new_inode();
+    // Held by reads and writes, which two threads may make at once.
+    std::mutex& content_mutex() { return content_mutex_; }
 
 private:
     OpenedFile open(const std::filesystem::path& path);
@@ -71,6 +74,7 @@ private:
     int operations_ = 0;
     bool stopped_ = false;
     std::vector<std::weak_ptr<Inode>> inodes_; // named or not, for syncing them all
+    std::mutex content_mutex_;
 };
 
 } // namespace ferrocase::testing

@@ -79,11 +79,13 @@ void FaultyFileSystem::fail_from(Operation operation, int nth) {
 }
 
 int FaultyFileSystem::calls(Operation operation) const {
+    const std::lock_guard lock(mutex_);
     const auto found = calls_.find(operation);
     return found == calls_.end() ? 0 : found->second;
 }
 
 bool FaultyFileSystem::next_fails(Operation operation) {
+    const std::lock_guard lock(mutex_);
     const int call = ++calls_[operation];
     if (operation == failing_ && (call == nth_ || (keep_failing_ && call > nth_))) {
         fired_ = true;

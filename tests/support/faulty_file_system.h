@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <mutex>
 #include <system_error>
 
 namespace ferrocase::testing {
@@ -53,6 +54,8 @@ public:
 
 private:
     FileSystem& real_;
+    // Reads and writes may come from two threads at once.
+    mutable std::mutex mutex_;
     std::map<Operation, int> calls_;
     Operation failing_ = Operation::read;
     int nth_ = 0;
