@@ -58,6 +58,9 @@ test)
     # Once more under AddressSanitizer and UndefinedBehaviorSanitizer.
     build sanitize
     ctest --preset sanitize
+    # The tests of the work shared by two threads, under ThreadSanitizer.
+    build threads
+    ctest --preset threads
     # The Debian package: what it holds, and no error from lintian.
     install_missing "${package_packages[@]}"
     build_package
