@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <exception>
+#include <system_error>
 #include <thread>
 
 namespace ferrocase {
@@ -55,14 +56,18 @@ FileResult ChunkWorkers::run(const Work& work, const Progress& progress) {
     std::exception_ptr helper_exception;
     std::thread helper;
     if (batch_count_ > 1) {
-        helper = std::thread([&] {
-            try {
-                helper_result = work_through(batches_[1], {});
-            } catch (...) {
-                helper_exception = std::current_exception();
-                stop = true;
-            }
-        });
+        try {
+            helper = std::thread([&] {
+                try {
+                    helper_result = work_through(batches_[1], {});
+                } catch (...) {
+                    helper_exception = std::current_exception();
+                    stop = true;
+                }
+            });
+        } catch (const std::system_error&) {
+            // Out of threads: the caller's does every batch, only slower.
+        }
     }
     FileResult result;
     try {
