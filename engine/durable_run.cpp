@@ -109,16 +109,24 @@ void DurableRun::report_unopened(int tag, const std::filesystem::path& path, Fil
     report(tag, std::move(failure));
 }
 
-void DurableRun::encrypt(EngineState& state, const std::filesystem::path& path, int tag,
-                         const Yield& yield) {
+SourceFile DurableRun::start_file(EngineState& state, const std::filesystem::path& path,
+                                  SourceAccess access, int tag) {
     mark_told_done();
     state.source_length = 0;
     state.file_position = 0;
-    auto [file, status, failure] = open_source(fs_, path, SourceAccess::update);
-    if (!file) {
-        return report_unopened(tag, path, std::move(failure));
+    SourceFile source = open_source(fs_, path, access);
+    if (!source.file) {
+        report_unopened(tag, path, std::move(source.failure));
+    } else if (taken_before(source.status.identity, path, tag)) {
+        source.file.reset();
     }
-    if (taken_before(status.identity, path, tag)) {
+    return source;
+}
+
+void DurableRun::encrypt(EngineState& state, const std::filesystem::path& path, int tag,
+                         const Yield& yield) {
+    auto [file, status, failure] = start_file(state, path, SourceAccess::update, tag);
+    if (!file) {
         return;
     }
     state.source_length = status.size;
@@ -145,14 +153,8 @@ void DurableRun::encrypt(EngineState& state, const std::filesystem::path& path, 
 
 void DurableRun::decrypt(EngineState& state, const std::filesystem::path& source,
                          const std::filesystem::path& destination, int tag, const Yield& yield) {
-    mark_told_done();
-    state.source_length = 0;
-    state.file_position = 0;
-    auto [input, status, failure] = open_source(fs_, source, SourceAccess::read);
+    auto [input, status, failure] = start_file(state, source, SourceAccess::read, tag);
     if (!input) {
-        return report_unopened(tag, source, std::move(failure));
-    }
-    if (taken_before(status.identity, source, tag)) {
         return;
     }
     auto [output, create_error] = fs_.create_new(destination, status);

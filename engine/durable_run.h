@@ -71,6 +71,10 @@ public:
 
 private:
     struct Pending;
+    // Opens a file for this run, its progress reset. No file when it could not be opened or this
+    // run has had it already; that is then reported.
+    SourceFile start_file(EngineState& state, const std::filesystem::path& path,
+                          SourceAccess access, int tag);
     bool taken_before(const FileIdentity& identity, const std::filesystem::path& path, int tag);
     void report_repeated(int tag, const std::filesystem::path& path,
                          const std::filesystem::path& first);
