@@ -5,6 +5,7 @@
 //
 //   ferrocase_bench [--size BYTES] [--dir FOLDER] [--rounds N] [--small-files N] [--cli PATH]
 
+#include "bench/bench_support.h"
 #include "engine/durable_run.h"
 #include "engine/file_transform.h"
 #include "ui/frame_yield.h"
@@ -25,23 +26,16 @@
 
 namespace fs = std::filesystem;
 using namespace ferrocase;
+using namespace ferrocase::bench;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct Settings {
-    std::int64_t size = std::int64_t{1} << 30;
-    fs::path folder = fs::current_path();
-    int rounds = 3;
+struct Settings : BenchOptions {
     int small_files = 10000;
     fs::path cli;
 };
-
-[[noreturn]] void fail(const std::string& message) {
-    std::fprintf(stderr, "ferrocase_bench: %s\n", message.c_str());
-    std::exit(1);
-}
 
 std::uint64_t fnv1a(const fs::path& path) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -58,23 +52,6 @@ std::uint64_t fnv1a(const fs::path& path) {
     }
     std::fclose(file);
     return hash;
-}
-
-void create_file(const fs::path& path, std::int64_t size) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        fail("cannot create " + path.string());
-    }
-    std::mt19937_64 generator(42);
-    std::vector<std::uint64_t> chunk((1 << 20) / sizeof(std::uint64_t));
-    for (std::int64_t written = 0; written < size;) {
-        std::generate(chunk.begin(), chunk.end(), generator);
-        const auto length = static_cast<std::size_t>(
-            std::min<std::int64_t>(size - written, static_cast<std::int64_t>(chunk.size() * 8)));
-        std::fwrite(chunk.data(), 1, length, file);
-        written += static_cast<std::int64_t>(length);
-    }
-    std::fclose(file);
 }
 
 // The pattern the engine's I/O is measured against: one read and one write per 10000-byte block.
@@ -167,11 +144,6 @@ double seconds_of(const std::function<void()>& work) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 void check(const FileResult& result) {
     if (!result.ok()) {
         fail(result.describe());
@@ -210,24 +182,18 @@ long cli_peak_kib(const fs::path& cli, const fs::path& file, const fs::path& fol
 
 Settings parse(int argc, char** argv) {
     Settings settings;
+    settings.folder = fs::current_path();
     settings.cli = fs::path(argv[0]).parent_path().parent_path() / "app" / "ferrocase-cli";
-    for (int index = 1; index + 1 < argc; index += 2) {
-        const std::string name = argv[index];
-        const std::string value = argv[index + 1];
-        if (name == "--size") {
-            settings.size = std::stoll(value);
-        } else if (name == "--dir") {
-            settings.folder = value;
-        } else if (name == "--rounds") {
-            settings.rounds = std::max(1, std::stoi(value));
-        } else if (name == "--small-files") {
+    parse_options(argc, argv, settings, [&](const std::string& name, const std::string& value) {
+        if (name == "--small-files") {
             settings.small_files = std::max(1, std::stoi(value));
         } else if (name == "--cli") {
             settings.cli = value;
         } else {
-            fail("unknown option " + name);
+            return false;
         }
-    }
+        return true;
+    });
     return settings;
 }
 
@@ -244,13 +210,13 @@ int main(int argc, char** argv) {
     std::printf(
         "yield: the window's FrameYield (QCoreApplication::processEvents() at most once per "
         "16 ms), called at every point the engine yields\n");
-    create_file(plain, settings.size);
+    create_random_file(plain, settings.size);
     const std::uint64_t original = fnv1a(plain);
     // Every timed write into a new file follows the deletion of a file of the same size, so that
     // each finds the same recycled memory; on a virtual machine, memory the guest has never
     // touched costs several times more.
     const fs::path spare = settings.folder / "ferrocase-bench.spare";
-    create_file(spare, settings.size);
+    create_random_file(spare, settings.size);
 
     EngineState state;
     state.password = "bench password";

@@ -4,6 +4,7 @@
 //
 //   ferrocase_strong_bench [--size BYTES] [--dir FOLDER] [--rounds N]
 
+#include "bench/bench_support.h"
 #include "strong/key_derivation.h"
 #include "strong/strong_file.h"
 #include "ui/frame_yield.h"
@@ -16,7 +17,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <random>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -25,39 +25,13 @@
 
 namespace fs = std::filesystem;
 using namespace ferrocase;
+using namespace ferrocase::bench;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 const std::string password = "bench password";
 constexpr KdfParameters cheap_kdf{.iterations = 1, .memory_kib = 8};
-
-struct Settings {
-    std::int64_t size = std::int64_t{1} << 30;
-    fs::path folder = "/dev/shm";
-    int rounds = 3;
-};
-
-[[noreturn]] void fail(const std::string& message) {
-    std::fprintf(stderr, "ferrocase_strong_bench: %s\n", message.c_str());
-    std::exit(1);
-}
-
-void create_file(const fs::path& path, std::int64_t size) {
-    std::ofstream file(path, std::ios::binary);
-    std::mt19937_64 generator(42);
-    std::vector<std::uint64_t> chunk((1 << 20) / sizeof(std::uint64_t));
-    for (std::int64_t written = 0; written < size;) {
-        std::generate(chunk.begin(), chunk.end(), generator);
-        const auto length =
-            std::min<std::int64_t>(size - written, static_cast<std::int64_t>(chunk.size() * 8));
-        file.write(reinterpret_cast<const char*>(chunk.data()), length);
-        written += length;
-    }
-    if (!file) {
-        fail("cannot create " + path.string());
-    }
-}
 
 bool same_content(const fs::path& one, const fs::path& other) {
     std::ifstream a(one, std::ios::binary);
@@ -102,11 +76,6 @@ struct Timings {
     }
 };
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 // Runs a program with its output thrown away; its peak memory in KiB.
 long run(const std::vector<std::string>& arguments) {
     std::fflush(stdout);
@@ -139,24 +108,6 @@ int probe(const fs::path& source, const fs::path& destination) {
     return result.ok() ? 0 : 1;
 }
 
-Settings parse(int argc, char** argv) {
-    Settings settings;
-    for (int index = 1; index + 1 < argc; index += 2) {
-        const std::string name = argv[index];
-        const std::string value = argv[index + 1];
-        if (name == "--size") {
-            settings.size = std::stoll(value);
-        } else if (name == "--dir") {
-            settings.folder = value;
-        } else if (name == "--rounds") {
-            settings.rounds = std::max(1, std::stoi(value));
-        } else {
-            fail("unknown option " + name);
-        }
-    }
-    return settings;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -167,14 +118,15 @@ int main(int argc, char** argv) {
         return 0;
     }
     QCoreApplication application(argc, argv);
-    const Settings settings = parse(argc, argv);
+    BenchOptions settings{.folder = "/dev/shm"};
+    parse_options(argc, argv, settings);
     const fs::path plain = settings.folder / "strong-bench.bin";
     const fs::path empty = settings.folder / "strong-bench.empty";
     const fs::path output = settings.folder / "strong-bench.out";
     const fs::path back = settings.folder / "strong-bench.back";
     const fs::path identity = settings.folder / "strong-bench.age-key";
-    create_file(plain, settings.size);
-    create_file(empty, 0);
+    create_random_file(plain, settings.size);
+    create_random_file(empty, 0);
     fs::remove(identity);
     run({"age-keygen", "-o", identity.string()});
     std::string recipient;
