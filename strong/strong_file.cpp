@@ -168,6 +168,31 @@ public:
         : direction_(direction), layout_(layout), header_(header),
           fields_(fields), aeads_{{AeadContext(fields.aead, key), AeadContext(fields.aead, key)}} {}
 
+    // Streams `input` into a new file that gets the destination's name only once it is complete
+    // and on disk; an encryption writes the header first.
+    FileResult into_new_file(EngineState& state, FileSystem& fs, RandomAccessFile& input,
+                             const FileStatus& status, const std::filesystem::path& source,
+                             const std::filesystem::path& destination, const Yield& yield) {
+        auto [created, create_error] = fs.create_new(destination, status);
+        if (!created) {
+            return file_failure(FileStep::create_destination, destination, create_error);
+        }
+        Output output(std::move(created), destination);
+        if (direction_ == Direction::encrypt) {
+            if (auto error = output.file().write_at(0, header_)) {
+                return file_failure(FileStep::write, destination, error);
+            }
+        }
+        state.file_position = 1;
+        if (auto result = run(state, input, source, output.file(), destination, yield);
+            !result.ok()) {
+            return result;
+        }
+        input.close();
+        return output.finish(fs);
+    }
+
+private:
     FileResult run(EngineState& state, RandomAccessFile& input, const std::filesystem::path& source,
                    NewFile& output, const std::filesystem::path& destination, const Yield& yield) {
         const bool encrypting = direction_ == Direction::encrypt;
@@ -195,7 +220,6 @@ public:
             });
     }
 
-private:
     std::error_code read(RandomAccessFile& input, Batch& batch) {
         const auto first = layout_.first_chunk(batch);
         if (direction_ == Direction::encrypt) {
@@ -280,23 +304,9 @@ FileResult encrypt_strong_file(EngineState& state, FileSystem& fs,
     if (auto error = derive_key(password, header.salt, header.kdf, key.bytes)) {
         return file_failure(FileStep::open_source, source, error);
     }
-    auto [created, create_error] = fs.create_new(destination, status);
-    if (!created) {
-        return file_failure(FileStep::create_destination, destination, create_error);
-    }
-    Output output(std::move(created), destination);
     const HeaderBytes header_bytes = encode_header(header);
-    if (auto error = output.file().write_at(0, header_bytes)) {
-        return file_failure(FileStep::write, destination, error);
-    }
-    state.file_position = 1;
     ChunkStream stream(Direction::encrypt, *layout, header_bytes, header, key.bytes);
-    if (auto result = stream.run(state, *input, source, output.file(), destination, yield);
-        !result.ok()) {
-        return result;
-    }
-    input->close();
-    return output.finish(fs);
+    return stream.into_new_file(state, fs, *input, status, source, destination, yield);
 }
 
 FileResult decrypt_strong_file(EngineState& state, FileSystem& fs,
@@ -325,19 +335,8 @@ FileResult decrypt_strong_file(EngineState& state, FileSystem& fs,
     if (auto error = derive_key(password, header->salt, header->kdf, key.bytes)) {
         return file_failure(FileStep::open_source, source, error);
     }
-    auto [created, create_error] = fs.create_new(destination, status);
-    if (!created) {
-        return file_failure(FileStep::create_destination, destination, create_error);
-    }
-    Output output(std::move(created), destination);
-    state.file_position = 1;
     ChunkStream stream(Direction::decrypt, *layout, header_bytes, *header, key.bytes);
-    if (auto result = stream.run(state, *input, source, output.file(), destination, yield);
-        !result.ok()) {
-        return result;
-    }
-    input->close();
-    return output.finish(fs);
+    return stream.into_new_file(state, fs, *input, status, source, destination, yield);
 }
 
 } // namespace ferrocase
