@@ -51,10 +51,6 @@ private:
     bool shown_ = false;
 };
 
-} // namespace
-
-namespace {
-
 // Writes a line for each file the run has settled; false when any failed or was skipped.
 bool report(AppState& state, DurableRun& run, const std::vector<FileMode>& modes, std::ostream& out,
             std::ostream& err, ProgressLine& line) {
