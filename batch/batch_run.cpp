@@ -79,6 +79,7 @@ private:
 struct RunReport {
     std::vector<std::string> failures;
     std::vector<std::string> finished_interrupted;
+    std::vector<std::string> skipped_finished;
 };
 
 // Settles the files the run has finished: failures are noted, and the sources of decryptions
@@ -95,11 +96,18 @@ void settle(AppState& state, BatchWindow& window, DurableRun& run,
         if (result.finished_interrupted) {
             report.finished_interrupted.push_back(source.string());
         }
+        if (result.skipped_finished) {
+            report.skipped_finished.push_back(source.string());
+        }
         std::error_code removal_error;
         if (should_remove_original(state, mode, result)) {
-            removal_error = window.remove_original(source);
+            removal_error = run.remove_original(outcome.tag, source, [&](const auto& path) {
+                return window.remove_original(path);
+            });
         } else if (should_unlink_plain_original(state, mode, result)) {
-            removal_error = run.file_system().remove(source);
+            removal_error = run.remove_original(outcome.tag, source, [&](const auto& path) {
+                return run.file_system().remove(path);
+            });
         }
         if (removal_error) {
             report.failures.push_back("Could not remove the original " + source.string() + ": " +
@@ -154,6 +162,12 @@ void finish(AppState& state, BatchWindow& window, const RunReport& report) {
                                       report.finished_interrupted),
                             MessageIcon::information);
     }
+    if (!report.skipped_finished.empty()) {
+        window.show_message(list_text("Skipped, already encrypted by the interrupted run; run "
+                                      "again to undo it:",
+                                      report.skipped_finished),
+                            MessageIcon::information);
+    }
     if (!window.quit_requested()) {
         window.show_message(finished_text, MessageIcon::exclamation);
     }
@@ -189,6 +203,12 @@ RunOutcome run_batch(AppState& state, BatchWindow& window, FileSystem& fs,
     RunReport report;
     {
         DurableRun run(fs, journal_folder);
+        std::vector<std::filesystem::path> files;
+        for (std::int32_t row = 1; row <= state.file_count; ++row) {
+            files.push_back(state.file_queue.row(row).source);
+        }
+        // Without a record the files encrypted in place say why on their own.
+        run.plan(files, 1);
         std::vector<FileMode> modes(static_cast<std::size_t>(state.file_count) + 1);
         const std::int32_t bound = state.file_count;
         for (state.current_file = 1; state.current_file <= bound; ++state.current_file) {
@@ -204,8 +224,12 @@ RunOutcome run_batch(AppState& state, BatchWindow& window, FileSystem& fs,
                 process_row(state, window, run, report);
             settle(state, window, run, modes, report);
         }
+        const bool took_every_file = state.current_file > bound;
         run.flush();
         settle(state, window, run, modes, report);
+        if (took_every_file) {
+            run.complete();
+        }
     }
 
     const bool stopped = window.quit_requested();

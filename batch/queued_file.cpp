@@ -2,6 +2,7 @@
 
 #include "batch/strong_queued_file.h"
 #include "engine/engine_error.h"
+#include "strong/strong_file.h"
 
 #include <algorithm>
 #include <cctype>
@@ -46,6 +47,15 @@ void decompress_it(AppState& state, DurableRun& run, const Yield& yield) {
 
 void process_current_file(AppState& state, FileMode mode, DurableRun& run, const Yield& yield) {
     if (is_strong(mode)) {
+        const QueueRow& row = state.file_queue.row(state.current_file);
+        const auto destination = mode == FileMode::strong_encrypt
+                                     ? strong_encrypted_name(row.source)
+                                     : decrypted_name(row.source);
+        if (auto refused = run.refusal(row.source, destination.value_or(std::filesystem::path{}),
+                                       state.current_file)) {
+            run.report(state.current_file, std::move(*refused));
+            return;
+        }
         // Done and on disk when it returns.
         run.report(state.current_file, process_strong_file(state, mode, run.file_system(), yield));
     } else if (mode == FileMode::decrypt) {

@@ -226,7 +226,7 @@ int main(int argc, char** argv) {
     const auto encrypt = [&](const fs::path& file) {
         DurableRun run(local_file_system(), journal);
         run.encrypt(state, file, 0, yield);
-        run.finish();
+        run.complete();
         check(run.take_outcomes().at(0).result);
     };
     const auto encrypt_all = [&](const std::vector<fs::path>& files) {
@@ -234,7 +234,7 @@ int main(int argc, char** argv) {
         for (std::size_t index = 0; index < files.size(); ++index) {
             run.encrypt(state, files[index], static_cast<int>(index), yield);
         }
-        run.finish();
+        run.complete();
         for (const auto& outcome : run.take_outcomes()) {
             check(outcome.result);
         }
@@ -244,7 +244,7 @@ int main(int argc, char** argv) {
         timings[name].push_back(seconds_of([&] {
             DurableRun run(local_file_system(), journal);
             run.decrypt(state, encrypted, plain, 0, yield);
-            run.finish();
+            run.complete();
             check(run.take_outcomes().at(0).result);
         }));
         if (fnv1a(plain) != original) {

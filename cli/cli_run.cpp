@@ -66,6 +66,11 @@ bool report(AppState& state, DurableRun& run, const std::vector<FileMode>& modes
                 << result.describe() << std::endl;
             continue;
         }
+        if (result.skipped_finished) {
+            out << "skipped    " << row.source.string()
+                << ": already encrypted by the interrupted run; run again to undo it" << std::endl;
+            continue;
+        }
         if (mode == FileMode::encrypt) {
             out << "encrypted  " << row.source.string()
                 << (result.finished_interrupted ? " (finished an interrupted encryption)" : "")
@@ -78,7 +83,7 @@ bool report(AppState& state, DurableRun& run, const std::vector<FileMode>& modes
             should_unlink_plain_original(state, mode, result)) {
             std::error_code ignored;
             const bool link = std::filesystem::is_symlink(row.source, ignored);
-            if (const auto error = delete_original(row.source)) {
+            if (const auto error = run.remove_original(outcome.tag, row.source, delete_original)) {
                 all_ok = false;
                 out << std::endl;
                 err << "failed     could not delete " << row.source.string() << ": "
@@ -123,6 +128,8 @@ int run_files(const CliOptions& options, const std::string& password,
     {
         DurableRun run(fs, journal_folder);
         run.stop_when(&stop.stop_now);
+        // Without a record the files encrypted in place say why on their own.
+        run.plan({options.files.begin(), options.files.end()}, 1);
         for (state.current_file = 1; state.current_file <= state.file_count && !stop.first;
              ++state.current_file) {
             const QueueRow& row = state.file_queue.row(state.current_file);
@@ -132,8 +139,12 @@ int run_files(const CliOptions& options, const std::string& password,
             process_current_file(state, mode, run, [&] { line.update(); });
             all_ok = report(state, run, modes, out, err, line) && all_ok;
         }
+        const bool took_every_file = state.current_file > state.file_count;
         run.flush();
         all_ok = report(state, run, modes, out, err, line) && all_ok;
+        if (took_every_file) {
+            run.complete();
+        }
     }
     if (const int number = stop.first) {
         const int not_started = state.file_count - state.current_file + 1;

@@ -2,6 +2,7 @@
 
 #include "engine/engine_error.h"
 #include "engine/in_place_encryption.h"
+#include "engine/record_match.h"
 #include "engine/sector_samples.h"
 
 #include <algorithm>
@@ -48,18 +49,80 @@ DurableRun::~DurableRun() {
 }
 
 void DurableRun::finish() {
+    close(false);
+}
+
+void DurableRun::complete() {
+    close(true);
+}
+
+void DurableRun::close(bool completed) {
     flush();
     // The run is over: whoever has not taken the outcomes yet will not be told sooner.
     told_done_.insert(told_done_.end(), done_.begin(), done_.end());
     done_.clear();
+    for (const FileOutcome& outcome : outcomes_) {
+        settled_.push_back(outcome.tag);
+    }
     mark_told_done();
-    journal_.close();
+    journal_.close(completed);
 }
 
 void DurableRun::mark_told_done() {
-    for (const FileIdentity& identity : std::exchange(told_done_, {})) {
-        journal_.finish_file(identity);
+    for (const DoneFile& done : std::exchange(told_done_, {})) {
+        journal_.finish_file(done.identity, done.earlier ? &*done.earlier : nullptr);
     }
+    for (const int tag : std::exchange(settled_, {})) {
+        if (planned_ && tag >= first_tag_) {
+            journal_.settle(static_cast<std::uint32_t>(tag - first_tag_));
+        }
+    }
+}
+
+std::error_code DurableRun::plan(const std::vector<std::filesystem::path>& files, int first_tag) {
+    first_tag_ = first_tag;
+    for (std::size_t index = 0; index < files.size(); ++index) {
+        FileStatus status;
+        if (!fs_.status(files[index], status)) {
+            listed_[first_tag + static_cast<int>(index)] = status.identity;
+        }
+    }
+    // A single file needs no list: its own record covers it.
+    if (files.size() < 2) {
+        return {};
+    }
+    planned_ = true;
+    return journal_.plan(files);
+}
+
+bool DurableRun::listed_file_changed(const FileStatus& status, int tag) const {
+    const auto listed = listed_.find(tag);
+    return listed != listed_.end() && listed->second != status.identity;
+}
+
+std::optional<FileResult> DurableRun::destination_taken(const std::filesystem::path& destination) {
+    std::error_code ignored;
+    const auto absolute = std::filesystem::absolute(destination, ignored).lexically_normal();
+    if (destinations_.insert(absolute).second) {
+        return std::nullopt;
+    }
+    return file_failure(FileStep::refused, destination, EngineError::same_destination);
+}
+
+std::optional<FileResult> DurableRun::refusal(const std::filesystem::path& source,
+                                              const std::filesystem::path& destination, int tag) {
+    auto [file, status, failure] = open_source(fs_, source, SourceAccess::read);
+    if (!file) {
+        return std::nullopt; // the format's own opening tells why
+    }
+    if (listed_file_changed(status, tag)) {
+        return file_failure(FileStep::refused, source, EngineError::changed_during_run);
+    }
+    sources_[tag] = status;
+    if (is_part_way(*file, status, journal_.earlier(), EngineState{}.block_size)) {
+        return file_failure(FileStep::refused, source, EngineError::part_way);
+    }
+    return destination.empty() ? std::nullopt : destination_taken(destination);
 }
 
 std::shared_ptr<const BlockMask> DurableRun::mask_for(const EngineState& state) {
@@ -79,6 +142,9 @@ void DurableRun::report(int tag, FileResult result) {
 std::vector<FileOutcome> DurableRun::take_outcomes() {
     told_done_.insert(told_done_.end(), done_.begin(), done_.end());
     done_.clear();
+    for (const FileOutcome& outcome : outcomes_) {
+        settled_.push_back(outcome.tag);
+    }
     return std::exchange(outcomes_, {});
 }
 
@@ -119,6 +185,12 @@ SourceFile DurableRun::start_file(EngineState& state, const std::filesystem::pat
         report_unopened(tag, path, std::move(source.failure));
     } else if (taken_before(source.status.identity, path, tag)) {
         source.file.reset();
+    } else if (listed_file_changed(source.status, tag)) {
+        // A name swapped for a link, or another file, since the list was made.
+        source.file.reset();
+        report(tag, file_failure(FileStep::refused, path, EngineError::changed_during_run));
+    } else {
+        sources_[tag] = source.status;
     }
     return source;
 }
@@ -131,10 +203,31 @@ void DurableRun::encrypt(EngineState& state, const std::filesystem::path& path, 
     }
     state.source_length = status.size;
     state.file_position = 1;
-    auto encryption = std::make_unique<InPlaceEncryption>(state, mask_for(state), journal_, *file,
-                                                          path, status, limits_.window_bytes);
-    if (FileResult result = encryption->finish_earlier(state); !result.ok()) {
+    const auto mask = mask_for(state);
+    const RecordMatch match =
+        match_record(*file, status, journal_.earlier(), !journal_.unreadable().empty(),
+                     state.password, state.skip_step, mask.get(), state.block_size);
+    using Match = RecordMatch::Kind;
+    if (match.kind == Match::refused) {
+        FileResult result = file_failure(FileStep::resume, path, match.error);
+        result.other = match.entry ? match.entry->record : journal_.unreadable().front();
         return report(tag, std::move(result));
+    }
+    if (match.kind == Match::finished) {
+        journal_.forget(UnfinishedEncryption(*match.entry));
+        FileResult result;
+        result.path = path;
+        result.skipped_finished = true;
+        return report(tag, std::move(result));
+    }
+    auto encryption = std::make_unique<InPlaceEncryption>(state, mask, journal_, *file, path,
+                                                          status, limits_.window_bytes);
+    if (match.kind == Match::part_way || match.kind == Match::part_way_copy) {
+        if (FileResult result =
+                encryption->finish_earlier(state, *match.entry, match.kind == Match::part_way);
+            !result.ok()) {
+            return report(tag, std::move(result));
+        }
     }
     const bool may_defer = !encryption->finished_earlier();
     if (FileResult result = encryption->run(state, yield, stop_now_, may_defer); !result.ok()) {
@@ -156,6 +249,13 @@ void DurableRun::decrypt(EngineState& state, const std::filesystem::path& source
     auto [input, status, failure] = start_file(state, source, SourceAccess::read, tag);
     if (!input) {
         return;
+    }
+    // A file left part-way by an in-place encryption is only ever finished.
+    if (is_part_way(*input, status, journal_.earlier(), state.block_size)) {
+        return report(tag, file_failure(FileStep::refused, source, EngineError::part_way));
+    }
+    if (auto refused = destination_taken(destination)) {
+        return report(tag, std::move(*refused));
     }
     auto [output, create_error] = fs_.create_new(destination, status);
     if (!output) {
@@ -209,6 +309,25 @@ void DurableRun::decrypt(EngineState& state, const std::filesystem::path& source
     pending->file = std::move(input);
     pending->decrypted = std::move(output);
     add_pending(std::move(pending));
+}
+
+std::error_code DurableRun::remove_original(
+    int tag, const std::filesystem::path& path,
+    const std::function<std::error_code(const std::filesystem::path&)>& remove) {
+    // Held locked meanwhile, so that no other run starts on it.
+    auto [file, now, failure] = open_source(fs_, path, SourceAccess::read);
+    if (!file) {
+        return failure.error;
+    }
+    const auto read = sources_.find(tag);
+    if (read == sources_.end() || read->second.identity != now.identity ||
+        read->second.size != now.size || read->second.change_time != now.change_time) {
+        return EngineError::changed_during_run;
+    }
+    if (auto error = remove(path)) {
+        return error;
+    }
+    return fs_.sync_directory(folder_of(path));
 }
 
 void DurableRun::add_pending(std::unique_ptr<Pending> pending) {
@@ -308,7 +427,9 @@ void DurableRun::flush() {
 
     for (Pending* item : unsettled()) {
         if (item->encryption) {
-            done_.push_back(item->identity);
+            const UnfinishedEncryption* earlier = item->encryption->earlier();
+            done_.push_back(
+                {item->identity, earlier ? std::optional(*earlier) : std::nullopt, item->tag});
         }
         settle(*item, item->result);
     }
@@ -320,7 +441,7 @@ FileResult encrypt_file(EngineState& state, FileSystem& fs, const std::filesyste
     run.encrypt(state, path, 0, yield);
     run.flush();
     const FileResult result = run.take_outcomes().front().result;
-    run.finish();
+    run.complete();
     return result;
 }
 
@@ -330,7 +451,7 @@ FileResult decrypt_file(EngineState& state, FileSystem& fs, const std::filesyste
     run.decrypt(state, source, destination, 0, yield);
     run.flush();
     const FileResult result = run.take_outcomes().front().result;
-    run.finish();
+    run.complete();
     return result;
 }
 

@@ -7,8 +7,11 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -41,8 +44,16 @@ public:
     DurableRun& operator=(const DurableRun&) = delete;
 
     FileSystem& file_system() { return fs_; }
-    // Encryptions that earlier runs began and did not finish.
-    const std::vector<UnfinishedEncryption>& unfinished() const { return journal_.unfinished(); }
+    RecoveryJournal& journal() { return journal_; }
+
+    // The run's whole list, tagged from `first_tag` on. It is recorded, so that a rerun of a
+    // stopped run skips what it finished, and each file is opened only if it is still the file
+    // that was listed.
+    std::error_code plan(const std::vector<std::filesystem::path>& files, int first_tag);
+    // For a file another format takes: refused when it cannot be taken safely (a part-way
+    // encryption, a file that changed since it was listed, a destination this run wrote).
+    std::optional<FileResult> refusal(const std::filesystem::path& source,
+                                      const std::filesystem::path& destination, int tag);
 
     // Encrypts the file in place with state.password and state.skip_step.
     void encrypt(EngineState& state, const std::filesystem::path& path, int tag,
@@ -52,12 +63,21 @@ public:
     void decrypt(EngineState& state, const std::filesystem::path& source,
                  const std::filesystem::path& destination, int tag, const Yield& yield);
 
+    // Removes the source of a finished file, as the user asked: only while it is still what the
+    // run read, and reported only once the removal is on disk.
+    std::error_code
+    remove_original(int tag, const std::filesystem::path& path,
+                    const std::function<std::error_code(const std::filesystem::path&)>& remove);
+
     // Forces everything written so far to disk; the files become done.
     void flush();
-    // Flushes, marks every file done, and removes the recovery record once nothing in it is left
-    // unfinished. The destructor does it too. Take the outcomes of the last flush first, so that
-    // their records stay until the caller has them.
+    // Flushes and marks every file done. The record stays while it holds a part-way file, or
+    // while the run has not taken its whole list: a run stopped early keeps what it finished,
+    // for a rerun to skip. The destructor does it too. Take the outcomes of the last flush
+    // first, so that their records stay until the caller has them.
     void finish();
+    // The same once the run has taken every file of its list: the record goes.
+    void complete();
     // A file the caller refused before it reached the run.
     void report(int tag, FileResult result);
     // What is known so far: failures at once, successes once flushed. A file's record is marked
@@ -82,6 +102,9 @@ private:
     void add_pending(std::unique_ptr<Pending> pending);
     std::shared_ptr<const BlockMask> mask_for(const EngineState& state);
     void mark_told_done();
+    void close(bool completed);
+    bool listed_file_changed(const FileStatus& status, int tag) const;
+    std::optional<FileResult> destination_taken(const std::filesystem::path& destination);
 
     FileSystem& fs_;
     Limits limits_;
@@ -91,8 +114,19 @@ private:
     std::int64_t pending_bytes_ = 0;
     std::chrono::steady_clock::time_point first_pending_;
     std::vector<FileOutcome> outcomes_;
-    std::vector<FileIdentity> done_;      // reported done, record not yet marked
-    std::vector<FileIdentity> told_done_; // taken by the caller
+    struct DoneFile {
+        FileIdentity identity;
+        std::optional<UnfinishedEncryption> earlier; // the entry it went on with
+        int tag = 0;
+    };
+    std::vector<DoneFile> done_;      // reported done, record not yet marked
+    std::vector<DoneFile> told_done_; // taken by the caller
+    std::vector<int> settled_;        // tags taken by the caller
+    int first_tag_ = 0;
+    bool planned_ = false;
+    std::map<int, FileIdentity> listed_; // what each tag named when the list was made
+    std::set<std::filesystem::path> destinations_;
+    std::map<int, FileStatus> sources_; // as each source was when the run read it
     const std::atomic<bool>* stop_now_ = nullptr;
     std::shared_ptr<const BlockMask> mask_;
     std::string mask_password_;

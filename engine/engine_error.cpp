@@ -29,6 +29,21 @@ public:
                    "cannot be finished safely";
         case EngineError::wrong_password_or_damaged:
             return "wrong password, or the file is damaged";
+        case EngineError::no_record_folder:
+            return "neither XDG_STATE_HOME nor HOME says where the recovery record may go";
+        case EngineError::record_damaged:
+            return "the recovery record of an interrupted encryption of this file is damaged, so "
+                   "that encryption cannot be finished safely";
+        case EngineError::record_unreadable:
+            return "a recovery record cannot be read, so an interrupted encryption of this file "
+                   "could not be told";
+        case EngineError::part_way:
+            return "an encryption of this file was interrupted; encrypt it again with the same "
+                   "password and byte-skipping level to finish it first";
+        case EngineError::changed_during_run:
+            return "another program changed the file while it was being processed";
+        case EngineError::same_destination:
+            return "another file of this run was already written to the same name";
         }
         return "unknown error";
     }

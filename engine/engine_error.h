@@ -14,6 +14,12 @@ enum class EngineError {
     other_settings_pending,
     changed_since_interrupted,
     wrong_password_or_damaged,
+    no_record_folder,
+    record_damaged,
+    record_unreadable,
+    part_way,
+    changed_during_run,
+    same_destination,
 };
 
 const std::error_category& engine_category();

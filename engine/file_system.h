@@ -28,6 +28,8 @@ struct FileStatus {
     std::filesystem::perms permissions = std::filesystem::perms::none;
     std::uint32_t owner = 0;
     std::uint32_t group = 0;
+    // When the content or the attributes last changed, in nanoseconds; no program can set it.
+    std::int64_t change_time = 0;
 };
 
 // An open file addressed by 0-based byte offsets. Reads and writes move all the bytes asked for

@@ -1,5 +1,7 @@
 #include "engine/file_transform.h"
 
+#include "engine/engine_error.h"
+
 namespace ferrocase {
 
 namespace {
@@ -32,6 +34,8 @@ const char* failure_text(FileStep step) {
         return "skipped ";
     case FileStep::interrupted:
         return "stopped part-way through ";
+    case FileStep::refused:
+        return "refused ";
     }
     return "could not process ";
 }
@@ -71,8 +75,13 @@ std::string FileResult::describe() const {
     if (error) {
         text += ": " + error.message();
     }
-    if (failed_step == FileStep::resume) {
-        text += " (to encrypt the file as it is now instead, remove " + other.string() + ")";
+    if (failed_step == FileStep::resume && error == EngineError::record_unreadable) {
+        text +=
+            " (once you have checked the files it may have held, remove " + other.string() + ")";
+    } else if (failed_step == FileStep::resume) {
+        text += " (to encrypt the file as it is now instead, give up that encryption with: "
+                "ferrocase-cli --forget " +
+                path.string() + ")";
     }
     if (partly_transformed) {
         text += "; the file is left partly encrypted: encrypt it again with the same password "

@@ -38,6 +38,7 @@ enum class FileStep {
     resume,      // an earlier, interrupted encryption of the file cannot be finished
     repeated,    // the same file came up earlier in the run
     interrupted, // the run was stopped part-way through the file
+    refused,     // left untouched: taking it could lose data
 };
 
 // What became of one file. A failed encryption has been undone unless partly_transformed is set;
@@ -49,8 +50,11 @@ struct FileResult {
     bool partly_transformed = false;
     // This run finished an encryption that an earlier run began.
     bool finished_interrupted = false;
+    // A run that was stopped before its list was done had encrypted the file already: it was
+    // left as it is, and the next run takes it as usual.
+    bool skipped_finished = false;
     // For a repeated file: the name it came up under first. For an earlier run's encryption that
-    // cannot be finished: that run's recovery record, which the user may remove to start anew.
+    // cannot be finished: that run's recovery record.
     std::filesystem::path other;
 
     bool ok() const { return failed_step == FileStep::none; }

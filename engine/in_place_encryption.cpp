@@ -31,7 +31,8 @@ FileResult InPlaceEncryption::begin_record() {
     if (recorded_) {
         return {};
     }
-    if (auto error = journal_.begin_file(path_, status_, password_, skip_step_, number_)) {
+    if (auto error =
+            journal_.begin_file(path_, status_, password_, skip_step_, earlier(), number_)) {
         return fail(FileStep::record, error);
     }
     recorded_ = true;
@@ -39,7 +40,7 @@ FileResult InPlaceEncryption::begin_record() {
 }
 
 void InPlaceEncryption::forget() {
-    journal_.finish_file(status_.identity);
+    journal_.drop_file(status_.identity);
     recorded_ = false;
 }
 
@@ -52,25 +53,19 @@ void InPlaceEncryption::apply_mask(std::span<std::uint8_t> bytes) const {
     }
 }
 
-FileResult InPlaceEncryption::finish_earlier(EngineState& state) {
-    const UnfinishedEncryption* earlier = journal_.unfinished_for(status_.identity);
-    if (!earlier || earlier->windows.empty()) {
-        return {};
+FileResult InPlaceEncryption::finish_earlier(EngineState& state,
+                                             const UnfinishedEncryption& earlier, bool same_file) {
+    if (same_file) {
+        earlier_ = earlier;
     }
     auto refuse = [&](EngineError error) {
         FileResult result = fail(FileStep::resume, error);
-        result.other = earlier->record;
+        result.other = earlier.record;
         return result;
     };
-    if (!earlier->made_with(password_, skip_step_)) {
-        return refuse(EngineError::other_settings_pending);
-    }
-    if (earlier->size != status_.size) {
-        return refuse(EngineError::changed_since_interrupted);
-    }
     // Every recorded sector must be either plain or encrypted before any is touched.
     for (const bool writing : {false, true}) {
-        for (const JournalWindow& window : earlier->windows) {
+        for (const JournalWindow& window : earlier.windows) {
             const std::int64_t length = std::min(window.length, status_.size - window.offset);
             if (length <= 0) {
                 continue;

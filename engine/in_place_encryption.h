@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,10 @@ public:
                       RecoveryJournal& journal, RandomAccessFile& file, std::filesystem::path path,
                       const FileStatus& status, std::int64_t window_bytes);
 
-    // Finishes the windows an earlier, interrupted run recorded for this file, or refuses when
-    // that run used another password or level, or the file changed since.
-    FileResult finish_earlier(EngineState& state);
+    // Finishes the windows an earlier, interrupted run recorded for this file, or a copy of it;
+    // the entry has been matched with the file's bytes.
+    FileResult finish_earlier(EngineState& state, const UnfinishedEncryption& earlier,
+                              bool same_file);
     // Encrypts the rest. A file that fits in one window may be left `deferred`: recorded and
     // encrypted in memory, written by write_deferred() once the record is on disk.
     FileResult run(EngineState& state, const Yield& yield, const std::atomic<bool>* stop,
@@ -40,6 +42,8 @@ public:
     void forget();
     std::uint32_t record_number() const { return number_; }
     bool finished_earlier() const { return finished_earlier_; }
+    // The earlier entry this file went on with, to be finished with it.
+    const UnfinishedEncryption* earlier() const { return earlier_ ? &*earlier_ : nullptr; }
 
     InPlaceEncryption(const InPlaceEncryption&) = delete;
     InPlaceEncryption& operator=(const InPlaceEncryption&) = delete;
@@ -72,6 +76,7 @@ private:
     bool recorded_ = false;
     bool finished_earlier_ = false;
     bool deferred_ = false;
+    std::optional<UnfinishedEncryption> earlier_;
     std::int64_t start_ = 0;         // where this run's own windows begin
     std::int64_t written_ = 0;       // this run's windows are written up to here
     std::int64_t window_offset_ = 0; // of the window in buffer_

@@ -24,7 +24,9 @@ FileStatus to_status(const struct stat& info) {
             .size = info.st_size,
             .permissions = static_cast<std::filesystem::perms>(info.st_mode & 07777),
             .owner = info.st_uid,
-            .group = info.st_gid};
+            .group = info.st_gid,
+            .change_time =
+                std::int64_t{info.st_ctim.tv_sec} * 1'000'000'000 + info.st_ctim.tv_nsec};
 }
 
 std::filesystem::path folder_of(const std::filesystem::path& path) {

@@ -1,121 +1,18 @@
 #include "engine/recovery_journal.h"
 
+#include "engine/engine_error.h"
+
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 #include <random>
+#include <set>
 #include <unistd.h>
 
 namespace ferrocase {
 namespace {
 
-constexpr std::string_view journal_magic = "FXJRNL01";
-constexpr std::string_view journal_extension = ".journal";
-
-enum RecordKind : std::uint8_t { file_record = 1, window_record = 2, done_record = 3 };
-
-// FNV-1a: a check against torn records, not a defence against anyone.
-std::uint64_t checksum(std::string_view bytes, std::uint64_t hash = 14695981039346656037ULL) {
-    for (const unsigned char byte : bytes) {
-        hash = (hash ^ byte) * 1099511628211ULL;
-    }
-    return hash;
-}
-
-template <typename Number> void put(std::string& out, Number value) {
-    auto bits = static_cast<std::make_unsigned_t<Number>>(value);
-    for (std::size_t index = 0; index < sizeof(Number); ++index) {
-        out.push_back(static_cast<char>(bits & 0xFF));
-        bits = static_cast<decltype(bits)>(bits >> 8);
-    }
-}
-
-// Reads little-endian numbers and byte strings; once anything is missing, every read fails.
-class Reader {
-public:
-    explicit Reader(std::string_view bytes) : bytes_(bytes) {}
-
-    template <typename Number> bool get(Number& value) {
-        if (bytes_.size() < sizeof(Number)) {
-            bytes_ = {};
-            return false;
-        }
-        std::make_unsigned_t<Number> bits = 0;
-        for (std::size_t index = sizeof(Number); index-- > 0;) {
-            bits = static_cast<decltype(bits)>((bits << 8) |
-                                               static_cast<unsigned char>(bytes_[index]));
-        }
-        value = static_cast<Number>(bits);
-        bytes_.remove_prefix(sizeof(Number));
-        return true;
-    }
-
-    bool get(std::string_view& value, std::size_t length) {
-        if (bytes_.size() < length) {
-            bytes_ = {};
-            return false;
-        }
-        value = bytes_.substr(0, length);
-        bytes_.remove_prefix(length);
-        return true;
-    }
-
-    std::size_t remaining() const { return bytes_.size(); }
-
-private:
-    std::string_view bytes_;
-};
-
-std::string file_payload(std::uint32_t number, const UnfinishedEncryption& entry) {
-    std::string payload;
-    put(payload, number);
-    put(payload, entry.identity.device);
-    put(payload, entry.identity.inode);
-    put(payload, entry.size);
-    put(payload, static_cast<std::uint8_t>(entry.skip_step));
-    put(payload, entry.salt);
-    put(payload, entry.fingerprint);
-    const std::string& path = entry.path.native();
-    put(payload, static_cast<std::uint32_t>(path.size()));
-    payload += path;
-    return payload;
-}
-
-bool parse_file(Reader& reader, std::uint32_t& number, UnfinishedEncryption& entry) {
-    std::uint8_t step = 0;
-    std::uint32_t path_length = 0;
-    std::string_view path;
-    if (!(reader.get(number) && reader.get(entry.identity.device) &&
-          reader.get(entry.identity.inode) && reader.get(entry.size) && reader.get(step) &&
-          reader.get(entry.salt) && reader.get(entry.fingerprint) && reader.get(path_length) &&
-          reader.get(path, path_length))) {
-        return false;
-    }
-    entry.skip_step = step;
-    entry.path = std::string(path);
-    return true;
-}
-
-std::string window_payload(std::uint32_t number, const JournalWindow& window) {
-    std::string payload;
-    put(payload, number);
-    put(payload, window.offset);
-    put(payload, window.length);
-    payload.append(window.samples.begin(), window.samples.end());
-    return payload;
-}
-
-bool parse_window(Reader& reader, std::uint32_t& number, JournalWindow& window) {
-    std::string_view samples;
-    if (!(reader.get(number) && reader.get(window.offset) && reader.get(window.length))) {
-        return false;
-    }
-    const std::int64_t count = (window.length + 511) / 512;
-    if (count < 0 || !reader.get(samples, static_cast<std::size_t>(count))) {
-        return false;
-    }
-    window.samples.assign(samples.begin(), samples.end());
-    return true;
-}
+namespace format = journal_format;
 
 std::error_code read_all(RandomAccessFile& file, std::string& bytes) {
     FileStatus status;
@@ -137,21 +34,42 @@ std::uint64_t random_number() {
     return generator();
 }
 
+std::filesystem::path absolute_path(const std::filesystem::path& path) {
+    std::error_code ignored;
+    const auto absolute = std::filesystem::absolute(path, ignored);
+    return absolute.empty() ? path : absolute.lexically_normal();
+}
+
 } // namespace
 
 struct RecoveryJournal::Journal {
     std::filesystem::path path;
     std::unique_ptr<RandomAccessFile> file;
     std::int64_t end = 0;
+    bool damaged = false;
     // Records go out in one write when they must reach the disk, not one write each.
     std::string unwritten;
-    // The records of each file not yet done, by the file.
-    std::map<FileIdentity, std::vector<std::uint32_t>> pending;
+    // Entries by number, with the file each is for.
+    std::map<std::uint32_t, FileIdentity> pending;
+    std::set<std::uint32_t> finished;      // by an earlier run
+    std::set<std::uint32_t> finished_here; // by this run
+    // The list's files not yet taken, by their place in the list.
+    std::map<std::uint32_t, std::filesystem::path> remaining;
+
+    void append(format::Kind kind, const std::string& payload) {
+        unwritten += format::frame(kind, payload);
+    }
+
+    bool empty() const {
+        return pending.empty() && finished.empty() && finished_here.empty() && remaining.empty();
+    }
 
     std::error_code write_out() {
-        if (unwritten.empty()) {
+        if (unwritten.empty() || damaged) {
             return {};
         }
+        // Whole sectors, so that a record cut anywhere else can only have been damaged.
+        unwritten += format::padding(static_cast<std::size_t>(end) + unwritten.size());
         if (auto error = file->write_at(
                 end, {reinterpret_cast<const std::uint8_t*>(unwritten.data()), unwritten.size()})) {
             return error;
@@ -162,28 +80,19 @@ struct RecoveryJournal::Journal {
     }
 };
 
-bool UnfinishedEncryption::made_with(std::string_view password, int step) const {
-    return step == skip_step && password_fingerprint(salt, password, step) == fingerprint;
-}
-
-std::uint16_t password_fingerprint(std::uint64_t salt, std::string_view password, int skip_step) {
-    std::string input;
-    put(input, salt);
-    put(input, static_cast<std::uint8_t>(skip_step));
-    input += password;
-    return static_cast<std::uint16_t>(checksum(input) >> 48);
-}
-
 RecoveryJournal::RecoveryJournal(FileSystem& fs, std::filesystem::path folder)
     : fs_(fs), folder_(std::move(folder)) {}
 
 RecoveryJournal::~RecoveryJournal() {
-    close();
+    close(false);
 }
 
 void RecoveryJournal::load_unfinished() {
+    if (folder_.empty()) {
+        return;
+    }
     for (const auto& path : fs_.list(folder_)) {
-        if (path.extension() != journal_extension || (own_ && path == own_->path)) {
+        if (path.extension() != format::extension || (own_ && path == own_->path)) {
             continue;
         }
         // A run still going holds its record locked.
@@ -192,84 +101,62 @@ void RecoveryJournal::load_unfinished() {
         if (!file || read_all(*file, bytes)) {
             continue;
         }
-        if (!bytes.starts_with(journal_magic)) {
-            // A run stopped before it recorded anything; nothing of it needs finishing.
-            fs_.remove(path);
-            continue;
-        }
+        format::Contents contents = format::parse(bytes);
         auto journal = std::make_unique<Journal>();
         journal->path = path;
         journal->file = std::move(file);
-        std::map<std::uint32_t, UnfinishedEncryption> entries;
-
-        // A record cut short by a crash ends the journal; nothing it described was written.
-        // Done marks added now go in its place, where the next reader will find them.
-        Reader reader(std::string_view(bytes).substr(journal_magic.size()));
-        journal->end = static_cast<std::int64_t>(journal_magic.size());
-        std::uint32_t length = 0;
-        std::uint8_t kind = 0;
-        std::string_view payload;
-        std::uint64_t sum = 0;
-        while (reader.get(length) && reader.get(kind) && reader.get(payload, length) &&
-               reader.get(sum)) {
-            std::string checked(1, static_cast<char>(kind));
-            checked += payload;
-            if (checksum(checked) != sum) {
-                break;
-            }
-            journal->end = static_cast<std::int64_t>(bytes.size() - reader.remaining());
-            Reader fields(payload);
-            std::uint32_t number = 0;
-            if (kind == file_record) {
-                UnfinishedEncryption entry;
-                entry.record = path;
-                if (parse_file(fields, number, entry)) {
-                    entries[number] = std::move(entry);
-                }
-            } else if (kind == window_record) {
-                JournalWindow window;
-                if (parse_window(fields, number, window) && entries.contains(number)) {
-                    entries[number].windows.push_back(std::move(window));
-                }
-            } else if (kind == done_record && fields.get(number)) {
-                entries.erase(number);
-            }
+        journal->end = contents.end;
+        journal->damaged = contents.damaged;
+        if (contents.damaged && contents.entries.empty()) {
+            unreadable_.push_back(path);
         }
-
-        for (auto& [number, entry] : entries) {
-            journal->pending[entry.identity].push_back(number);
-            const auto known = std::find_if(unfinished_.begin(), unfinished_.end(),
-                                            [&](const UnfinishedEncryption& other) {
-                                                return other.identity == entry.identity;
-                                            });
-            if (known == unfinished_.end()) {
-                unfinished_.push_back(std::move(entry));
+        for (auto& [number, entry] : contents.entries) {
+            entry.record = path;
+            if (entry.finished) {
+                journal->finished.insert(number);
             } else {
-                // A run that finished part of another's file left the rest in its own record.
-                for (auto& window : entry.windows) {
-                    known->windows.push_back(std::move(window));
-                }
+                journal->pending[number] = entry.identity;
+            }
+            earlier_.push_back(std::move(entry));
+        }
+        for (std::uint32_t index = 0; index < contents.planned.size(); ++index) {
+            if (!contents.settled.contains(index)) {
+                journal->remaining[index] = contents.planned[index];
             }
         }
-        drop_if_empty(*journal);
-        if (journal->file) {
+        if (journal->empty() && !journal->damaged) {
+            drop_if_empty(*journal);
+        } else {
             taken_over_.push_back(std::move(journal));
         }
     }
 }
 
-const UnfinishedEncryption* RecoveryJournal::unfinished_for(const FileIdentity& identity) const {
-    for (const auto& entry : unfinished_) {
-        if (entry.identity == identity) {
-            return &entry;
+std::vector<UnfinishedEncryption> RecoveryJournal::unfinished() const {
+    std::vector<UnfinishedEncryption> part_way;
+    std::copy_if(earlier_.begin(), earlier_.end(), std::back_inserter(part_way),
+                 [](const UnfinishedEncryption& entry) { return !entry.finished; });
+    return part_way;
+}
+
+std::vector<std::filesystem::path> RecoveryJournal::remaining() const {
+    std::vector<std::filesystem::path> files;
+    for (const auto& journal : taken_over_) {
+        for (const auto& [index, file] : journal->remaining) {
+            if (std::find(files.begin(), files.end(), file) == files.end()) {
+                files.push_back(file);
+            }
         }
     }
-    return nullptr;
+    return files;
 }
 
 std::error_code RecoveryJournal::open_own() {
     if (own_) {
         return {};
+    }
+    if (folder_.empty()) {
+        return make_error_code(EngineError::no_record_folder);
     }
     if (auto error = fs_.create_directories(folder_)) {
         return error;
@@ -277,26 +164,20 @@ std::error_code RecoveryJournal::open_own() {
     auto journal = std::make_unique<Journal>();
     journal->path =
         folder_ / ("run-" + std::to_string(::getpid()) + "-" +
-                   std::to_string(random_number() % 1000000000) + std::string(journal_extension));
+                   std::to_string(random_number() % 1000000000) + std::string(format::extension));
     auto [file, error] = fs_.create_exclusive(journal->path);
     if (!file) {
         return error;
     }
     journal->file = std::move(file);
-    const std::span<const std::uint8_t> magic{
-        reinterpret_cast<const std::uint8_t*>(journal_magic.data()), journal_magic.size()};
-    if (auto write_error = journal->file->write_at(0, magic)) {
-        fs_.remove(journal->path);
-        return write_error;
-    }
-    journal->end = static_cast<std::int64_t>(journal_magic.size());
+    journal->unwritten = std::string(format::magic);
+    std::error_code sync_error = journal->write_out();
     // The record must be found after a power cut: its name, and the folder's, on disk too.
-    std::error_code sync_error = journal->file->sync();
+    if (!sync_error) {
+        sync_error = journal->file->sync();
+    }
     if (!sync_error) {
         sync_error = fs_.sync_directory(folder_);
-    }
-    if (!sync_error) {
-        sync_error = fs_.sync_directory(folder_.parent_path());
     }
     if (sync_error) {
         journal->file->close();
@@ -307,46 +188,80 @@ std::error_code RecoveryJournal::open_own() {
     return {};
 }
 
-std::error_code RecoveryJournal::append(Journal& journal, std::uint8_t kind,
-                                        const std::string& payload) {
-    std::string record;
-    put(record, static_cast<std::uint32_t>(payload.size()));
-    record.push_back(static_cast<char>(kind));
-    record += payload;
-    put(record, checksum(std::string_view(record).substr(sizeof(std::uint32_t))));
-    journal.unwritten += record;
+std::error_code RecoveryJournal::plan(const std::vector<std::filesystem::path>& files) {
+    if (auto error = open_own()) {
+        return error;
+    }
+    std::vector<std::filesystem::path> absolute;
+    for (std::uint32_t index = 0; index < files.size(); ++index) {
+        absolute.push_back(absolute_path(files[index]));
+        own_->remaining[index] = absolute.back();
+    }
+    own_->append(format::planned, format::planned_payload(absolute));
     return {};
+}
+
+void RecoveryJournal::settle(std::uint32_t index) {
+    if (!own_) {
+        return;
+    }
+    const auto found = own_->remaining.find(index);
+    if (found == own_->remaining.end()) {
+        return;
+    }
+    // The same file on an earlier run's list is taken now too.
+    for (auto& journal : taken_over_) {
+        for (auto& [earlier_index, file] : journal->remaining) {
+            if (file == found->second) {
+                journal->append(format::settled, format::number_payload(earlier_index));
+                journal->remaining.erase(earlier_index);
+                break;
+            }
+        }
+    }
+    own_->append(format::settled, format::number_payload(index));
+    own_->remaining.erase(found);
+}
+
+void RecoveryJournal::drop_earlier_plans() {
+    for (auto& journal : taken_over_) {
+        if (!journal->remaining.empty()) {
+            journal->append(format::plan_dropped, {});
+            journal->remaining.clear();
+        }
+    }
 }
 
 std::error_code RecoveryJournal::begin_file(const std::filesystem::path& path,
                                             const FileStatus& status, std::string_view password,
-                                            int skip_step, std::uint32_t& number) {
+                                            int skip_step, const UnfinishedEncryption* earlier,
+                                            std::uint32_t& number) {
     if (auto error = open_own()) {
         return error;
     }
     UnfinishedEncryption entry{.record = own_->path,
-                               .path = path,
+                               .number = next_number_++,
+                               .path = absolute_path(path),
                                .identity = status.identity,
                                .size = status.size,
                                .skip_step = skip_step,
-                               .salt = random_number(),
+                               // A run that goes on with another's file keeps that run's salt,
+                               // so that both records agree.
+                               .salt = earlier ? earlier->salt : random_number(),
                                .fingerprint = 0,
-                               .windows = {}};
-    // A run that finishes another's file keeps that run's salt, so that both records agree.
-    if (const auto* earlier = unfinished_for(status.identity)) {
-        entry.salt = earlier->salt;
-    }
+                               .windows = {},
+                               .finished = false,
+                               .damaged = false};
     entry.fingerprint = password_fingerprint(entry.salt, password, skip_step);
-    number = next_number_++;
-    if (auto error = append(*own_, file_record, file_payload(number, entry))) {
-        return error;
-    }
-    own_->pending[status.identity].push_back(number);
+    own_->append(format::file, format::file_payload(entry));
+    own_->pending[entry.number] = status.identity;
+    number = entry.number;
     return {};
 }
 
 std::error_code RecoveryJournal::add_window(std::uint32_t number, const JournalWindow& window) {
-    return append(*own_, window_record, window_payload(number, window));
+    own_->append(format::window, format::window_payload(number, window));
+    return {};
 }
 
 std::error_code RecoveryJournal::sync() {
@@ -359,56 +274,105 @@ std::error_code RecoveryJournal::sync() {
     return own_->file->sync();
 }
 
-void RecoveryJournal::finish_file(const FileIdentity& identity) {
-    const auto mark_done = [&](Journal& journal) {
-        const auto entry = journal.pending.find(identity);
-        if (entry == journal.pending.end()) {
-            return;
-        }
-        for (const std::uint32_t number : entry->second) {
-            std::string payload;
-            put(payload, number);
-            append(journal, done_record, payload);
-        }
-        journal.pending.erase(entry);
-    };
-    if (own_) {
-        mark_done(*own_);
-    }
+RecoveryJournal::Journal* RecoveryJournal::journal_at(const std::filesystem::path& path) {
     for (auto& journal : taken_over_) {
-        mark_done(*journal);
+        if (journal->path == path) {
+            return journal.get();
+        }
+    }
+    return nullptr;
+}
+
+void RecoveryJournal::finish_file(const FileIdentity& identity,
+                                  const UnfinishedEncryption* earlier) {
+    if (own_) {
+        std::erase_if(own_->pending, [&](const auto& entry) {
+            if (entry.second != identity) {
+                return false;
+            }
+            own_->append(format::finished, format::number_payload(entry.first));
+            own_->finished_here.insert(entry.first);
+            return true;
+        });
+    }
+    if (!earlier) {
+        return;
+    }
+    if (Journal* journal = journal_at(earlier->record);
+        journal && journal->pending.erase(earlier->number)) {
+        journal->append(format::finished, format::number_payload(earlier->number));
+        journal->finished_here.insert(earlier->number);
+    }
+    std::erase_if(earlier_, [&](const UnfinishedEncryption& entry) {
+        return entry.record == earlier->record && entry.number == earlier->number;
+    });
+}
+
+void RecoveryJournal::drop_file(const FileIdentity& identity) {
+    if (!own_) {
+        return;
+    }
+    std::erase_if(own_->pending, [&](const auto& entry) {
+        if (entry.second != identity) {
+            return false;
+        }
+        own_->append(format::done, format::number_payload(entry.first));
+        return true;
+    });
+}
+
+void RecoveryJournal::forget(const UnfinishedEncryption& entry) {
+    if (Journal* journal = journal_at(entry.record)) {
+        journal->append(format::done, format::number_payload(entry.number));
+        journal->pending.erase(entry.number);
+        journal->finished.erase(entry.number);
         drop_if_empty(*journal);
     }
-    std::erase_if(taken_over_, [](const auto& journal) { return !journal->file; });
-    std::erase_if(unfinished_,
-                  [&](const UnfinishedEncryption& entry) { return entry.identity == identity; });
+    std::erase_if(earlier_, [&](const UnfinishedEncryption& other) {
+        return other.record == entry.record && other.number == entry.number;
+    });
 }
 
 void RecoveryJournal::drop_if_empty(Journal& journal) {
-    if (!journal.pending.empty() || !journal.file) {
+    if (!journal.empty() || journal.damaged || !journal.file) {
         return;
     }
-    // The done marks go to disk before the record goes, so that a power cut cannot bring back
-    // a record whose files are finished.
+    // The marks go to disk before the record goes, so that a power cut cannot bring back a
+    // record whose files are settled.
     journal.write_out();
     journal.file->sync();
     fs_.remove(journal.path);
+    fs_.sync_directory(folder_);
     journal.file->close();
     journal.file.reset();
 }
 
-void RecoveryJournal::close() {
+void RecoveryJournal::close(bool completed) {
+    std::vector<Journal*> journals;
     if (own_) {
-        drop_if_empty(*own_);
-        if (own_->file) {
-            own_->write_out();
-            own_->file->close();
-        }
-        own_.reset();
+        journals.push_back(own_.get());
     }
     for (auto& journal : taken_over_) {
-        journal->write_out();
+        journals.push_back(journal.get());
     }
+    for (Journal* journal : journals) {
+        if (completed) {
+            for (const std::uint32_t number : journal->finished_here) {
+                journal->append(format::done, format::number_payload(number));
+            }
+            journal->finished_here.clear();
+            if (journal == own_.get()) {
+                journal->remaining.clear();
+            }
+        }
+        drop_if_empty(*journal);
+        if (journal->file) {
+            // Marks that do not reach the disk only make a rerun check the file once more.
+            journal->write_out();
+            journal->file->close();
+        }
+    }
+    own_.reset();
     taken_over_.clear();
 }
 
@@ -416,10 +380,10 @@ std::filesystem::path default_journal_folder() {
     std::filesystem::path state;
     if (const char* home = std::getenv("XDG_STATE_HOME"); home && *home == '/') {
         state = home;
-    } else if (const char* user_home = std::getenv("HOME"); user_home && *user_home) {
+    } else if (const char* user_home = std::getenv("HOME"); user_home && *user_home == '/') {
         state = std::filesystem::path(user_home) / ".local" / "state";
     } else {
-        state = std::filesystem::temp_directory_path();
+        return {};
     }
     return state / "ferrocase" / "unfinished";
 }

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "engine/file_system.h"
+#include "engine/journal_records.h"
 
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,36 +13,12 @@
 
 namespace ferrocase {
 
-// A stretch of a file whose encryption had begun, with the samples that tell its sectors apart.
-struct JournalWindow {
-    std::int64_t offset = 0;
-    std::int64_t length = 0;
-    std::vector<std::uint8_t> samples;
-};
-
-// An in-place encryption that a run began and did not see to the end.
-struct UnfinishedEncryption {
-    std::filesystem::path record; // the run's record that holds it
-    std::filesystem::path path;
-    FileIdentity identity;
-    std::int64_t size = 0;
-    int skip_step = 1;
-    std::uint64_t salt = 0;
-    std::uint16_t fingerprint = 0;
-    std::vector<JournalWindow> windows;
-
-    bool made_with(std::string_view password, int skip_step) const;
-};
-
-// Password fingerprints are 16 bits: enough to refuse a mistyped password, too few to test
-// guesses against.
-std::uint16_t password_fingerprint(std::uint64_t salt, std::string_view password, int skip_step);
-
 // The recovery record of a run, in the user's state folder rather than beside the data, so that
-// it fits whatever the file's name and never touches the file's format. Before any sector of a
-// file is overwritten, the record of that stretch is on disk; a file is marked done once its
-// new content is on disk. Runs that ended early leave their records behind; the next run that
-// meets one of their files finishes it, and removes the record once nothing is left in it.
+// it fits whatever the file's name and never touches the file's format. It holds the run's list
+// of files; before any sector of a file is overwritten, the record of that stretch is on disk.
+// Runs that ended early leave their records behind: the next run that meets one of their files
+// finishes it if it was part-way, or skips it if it was finished, so that running the same list
+// again encrypts every file exactly once.
 class RecoveryJournal {
 public:
     RecoveryJournal(FileSystem& fs, std::filesystem::path folder);
@@ -53,37 +29,58 @@ public:
     // Reads the records that ended runs left, taking them over. Records of runs still going
     // are left alone.
     void load_unfinished();
-    const std::vector<UnfinishedEncryption>& unfinished() const { return unfinished_; }
-    const UnfinishedEncryption* unfinished_for(const FileIdentity& identity) const;
+    // What earlier runs left: part-way and finished encryptions.
+    const std::vector<UnfinishedEncryption>& earlier() const { return earlier_; }
+    // The part-way ones, which only a run with their password and level can finish.
+    std::vector<UnfinishedEncryption> unfinished() const;
+    // Files on the lists of stopped runs that those runs never took.
+    std::vector<std::filesystem::path> remaining() const;
+    // Records that cannot be read at all, so that no file of theirs can be told.
+    const std::vector<std::filesystem::path>& unreadable() const { return unreadable_; }
 
-    // Starts the record of a file; returns its number in this run's record.
+    // This run's list of files, kept until the run has taken them all.
+    std::error_code plan(const std::vector<std::filesystem::path>& files);
+    void settle(std::uint32_t index);
+    // The lists of earlier runs have been told to the user, or taken up again.
+    void drop_earlier_plans();
+
+    // Starts the record of a file; `earlier` is the entry this run goes on with, if any.
     std::error_code begin_file(const std::filesystem::path& path, const FileStatus& status,
-                               std::string_view password, int skip_step, std::uint32_t& number);
+                               std::string_view password, int skip_step,
+                               const UnfinishedEncryption* earlier, std::uint32_t& number);
     // Written, not yet on disk: sync() makes it so.
     std::error_code add_window(std::uint32_t number, const JournalWindow& window);
     std::error_code sync();
-    // The file's new content is on disk, or it was left as it was: nothing to finish.
-    void finish_file(const FileIdentity& identity);
-    // Removes this run's record when nothing in it is left unfinished.
-    void close();
+    // The file's new content is on disk: its entries, and the earlier one it went on with, are
+    // kept as finished until the run has taken its whole list.
+    void finish_file(const FileIdentity& identity, const UnfinishedEncryption* earlier);
+    // The file was left as it was: nothing of this run's to finish.
+    void drop_file(const FileIdentity& identity);
+    // An earlier entry is of no more use: its file was skipped, or the user gave it up.
+    void forget(const UnfinishedEncryption& entry);
+    // Removes this run's record, and earlier ones, once nothing in them is left to finish; a
+    // completed run also lets go of the files it finished.
+    void close(bool completed);
 
     const std::filesystem::path& folder() const { return folder_; }
 
 private:
     struct Journal;
     std::error_code open_own();
-    std::error_code append(Journal& journal, std::uint8_t kind, const std::string& payload);
+    Journal* journal_at(const std::filesystem::path& path);
     void drop_if_empty(Journal& journal);
 
     FileSystem& fs_;
     std::filesystem::path folder_;
     std::unique_ptr<Journal> own_;
     std::vector<std::unique_ptr<Journal>> taken_over_;
-    std::vector<UnfinishedEncryption> unfinished_;
+    std::vector<UnfinishedEncryption> earlier_;
+    std::vector<std::filesystem::path> unreadable_;
     std::uint32_t next_number_ = 0;
 };
 
-// $XDG_STATE_HOME/ferrocase/unfinished, or the same under ~/.local/state.
+// $XDG_STATE_HOME/ferrocase/unfinished, or the same under ~/.local/state; empty when neither
+// tells where the user's state goes.
 std::filesystem::path default_journal_folder();
 
 } // namespace ferrocase

@@ -53,12 +53,15 @@ class CliInterruptionTest : public QObject {
         return finish(process);
     }
 
-    // Stops the program once it has begun to record its first encryption.
+    // Stops the program once it has begun to record its first encryption: the record holds
+    // more than its first sector, which only marks it as a record.
     bool pause_when_recording(QProcess& process) {
         for (int attempt = 0; attempt < 2000000; ++attempt) {
             std::error_code error;
-            if (!fs::is_empty(journal_folder(), error) && !error) {
-                return ::kill(static_cast<pid_t>(process.processId()), SIGSTOP) == 0;
+            for (const auto& entry : fs::directory_iterator(journal_folder(), error)) {
+                if (entry.file_size(error) > 512 && !error) {
+                    return ::kill(static_cast<pid_t>(process.processId()), SIGSTOP) == 0;
+                }
             }
             if (process.state() == QProcess::NotRunning) {
                 return false;
@@ -76,7 +79,8 @@ private slots:
     void cleanup() { fs::remove_all(path("state")); }
 
     // The first signal finishes the file under way, starts no other, and the exit status names
-    // the signal; a kill leaves the file for a rerun to finish.
+    // the signal; a kill leaves the file for a rerun to finish. Running the same files again
+    // then encrypts each exactly once.
     void signalledPartWayThroughALargeFile_data() {
         QTest::addColumn<int>("signal");
         QTest::addRow("SIGINT") << SIGINT;
@@ -101,13 +105,20 @@ private slots:
 
         QCOMPARE(outcome.exitCode, 128 + signal);
         QCOMPARE(read_file(path("small")), small);
+        const Outcome rerun = run({"large", "small"});
+        QCOMPARE(rerun.exitCode, 0);
         if (signal == SIGKILL) {
-            QCOMPARE(run({"large"}).exitCode, 0);
+            QVERIFY2(rerun.out.startsWith("encrypted  large (finished an interrupted encryption)"),
+                     qPrintable(rerun.out));
         } else {
             QCOMPARE(outcome.out, QString("encrypted  large\n"));
             QVERIFY2(outcome.err.contains("1 file was not started"), qPrintable(outcome.err));
+            QVERIFY2(rerun.out.startsWith("skipped    large: already encrypted by the interrupted "
+                                          "run; run again to undo it\n"),
+                     qPrintable(rerun.out));
         }
         QVERIFY(read_file(path("large")) == protect(large, password, 1));
+        QVERIFY(read_file(path("small")) == protect(small, password, 1));
         QVERIFY(fs::is_empty(journal_folder()));
     }
 

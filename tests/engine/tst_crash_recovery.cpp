@@ -66,13 +66,22 @@ DurableRun::Limits small_limits() {
             .pending_time = std::chrono::hours(1)};
 }
 
-// Runs the jobs; returns the sources of those reported done before the program stopped.
-std::set<fs::path> run(CrashFileSystem& disk, const std::vector<Job>& jobs) {
-    std::set<fs::path> done;
+struct Stopped {
+    std::set<fs::path> done; // the sources reported done before the program stopped
+    bool took_every_file = false;
+};
+
+Stopped run(CrashFileSystem& disk, const std::vector<Job>& jobs) {
+    Stopped stopped;
+    std::set<fs::path>& done = stopped.done;
     EngineState state;
     state.password = password;
     state.skip_step = step;
     DurableRun run(disk, journal_folder, small_limits());
+    std::vector<fs::path> sources;
+    for (const Job& job : jobs) {
+        sources.push_back(job.source);
+    }
     const auto tell = [&] {
         for (const auto& outcome : run.take_outcomes()) {
             if (outcome.result.ok()) {
@@ -81,6 +90,7 @@ std::set<fs::path> run(CrashFileSystem& disk, const std::vector<Job>& jobs) {
         }
     };
     try {
+        run.plan(sources, 0);
         for (std::size_t index = 0; index < jobs.size(); ++index) {
             const Job& job = jobs[index];
             if (job.strong) {
@@ -96,10 +106,11 @@ std::set<fs::path> run(CrashFileSystem& disk, const std::vector<Job>& jobs) {
         }
         run.flush();
         tell();
-        run.finish();
+        stopped.took_every_file = true;
+        run.complete();
     } catch (const CrashFileSystem::Stopped&) {
     }
-    return done;
+    return stopped;
 }
 
 std::vector<Job> scenario(const QString& name) {
@@ -150,8 +161,9 @@ class CrashRecoveryTest : public QObject {
 
 private slots:
     // Stops the program at every write, sync, creation, rename and removal, cuts the power, and
-    // runs again what was not reported done. Whatever survived, each file ends encrypted exactly
-    // once (or decrypted, with its source intact), and nothing else is left beside the data.
+    // runs the same files again (or, once the run had taken them all, those not reported done).
+    // Whatever survived, each file ends encrypted exactly once (or decrypted, with its source
+    // intact), and nothing else is left beside the data.
     void everyCrashPointRecovers_data() {
         QTest::addColumn<QString>("jobs");
         QTest::addColumn<int>("survival");
@@ -172,7 +184,7 @@ private slots:
         const std::vector<Job> all = scenario(jobs);
         CrashFileSystem whole;
         put_jobs(whole, all);
-        QCOMPARE(run(whole, all).size(), all.size());
+        QCOMPARE(run(whole, all).done.size(), all.size());
         const int operations = whole.operations();
         QVERIFY(operations > 5);
 
@@ -184,13 +196,14 @@ private slots:
             CrashFileSystem disk;
             put_jobs(disk, all);
             disk.stop_at(stop);
-            const std::set<fs::path> done = run(disk, all);
+            const auto [done, took_every_file] = run(disk, all);
             disk.power_cut(survives);
 
             std::vector<Job> rest;
-            std::copy_if(all.begin(), all.end(), std::back_inserter(rest),
-                         [&](const Job& job) { return !done.contains(job.source); });
-            QCOMPARE(run(disk, rest).size(), rest.size());
+            std::copy_if(all.begin(), all.end(), std::back_inserter(rest), [&](const Job& job) {
+                return !took_every_file || !done.contains(job.source);
+            });
+            QCOMPARE(run(disk, rest).done.size(), rest.size());
 
             std::vector<fs::path> expected_names;
             for (const Job& job : all) {

@@ -53,7 +53,9 @@ class FileTransformTest : public QObject {
         DurableRun run(files, path("state"), {.window_bytes = small_window});
         run.encrypt(state, file, 0, [] {});
         run.flush();
-        return run.take_outcomes().at(0).result;
+        const FileResult result = run.take_outcomes().at(0).result;
+        run.complete();
+        return result;
     }
 
     FileResult decrypt_in_windows(EngineState& state, FileSystem& files, const fs::path& source,
@@ -61,7 +63,9 @@ class FileTransformTest : public QObject {
         DurableRun run(files, path("state"), {.window_bytes = small_window});
         run.decrypt(state, source, destination, 0, [] {});
         run.flush();
-        return run.take_outcomes().at(0).result;
+        const FileResult result = run.take_outcomes().at(0).result;
+        run.complete();
+        return result;
     }
 
 private slots:

@@ -16,6 +16,7 @@ struct CrashFileSystem::Inode {
     Bytes synced;               // on disk
     std::vector<Write> written; // since the last sync, in order
     bool locked = false;
+    std::int64_t changes = 0;
 };
 
 namespace {
@@ -49,7 +50,8 @@ public:
                   .permissions =
                       std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
                   .owner = 0,
-                  .group = 0};
+                  .group = 0,
+                  .change_time = inode_->changes};
         return {};
     }
 
@@ -69,6 +71,7 @@ public:
             return stopped_error();
         }
         write_into(inode_->content, offset, bytes);
+        ++inode_->changes;
         inode_->written.push_back({offset, Bytes(bytes.begin(), bytes.end())});
         return {};
     }
