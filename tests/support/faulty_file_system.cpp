@@ -13,7 +13,11 @@ public:
     FaultyFile(std::unique_ptr<NewFile> real, FaultyFileSystem& faults)
         : new_file_(real.get()), real_(std::move(real)), faults_(faults) {}
 
-    std::error_code status(FileStatus& status) override { return real_->status(status); }
+    std::error_code status(FileStatus& status) override {
+        const std::error_code error = real_->status(status);
+        status.identity.device += faults_.device_shift;
+        return error;
+    }
 
     std::error_code read_at(std::int64_t offset, std::span<std::uint8_t> bytes,
                             std::size_t& bytes_read) override {

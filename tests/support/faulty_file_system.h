@@ -18,6 +18,8 @@ class FaultyFileSystem : public FileSystem {
 public:
     // Called whenever a file is opened: lets a test act in the middle of a run.
     std::function<void(const std::filesystem::path&)> on_open;
+    // Added to every device number, as when a disk comes back under another one.
+    std::uint64_t device_shift = 0;
 
     explicit FaultyFileSystem(FileSystem& real = local_file_system()) : real_(real) {}
 
@@ -32,7 +34,9 @@ public:
     OpenedFile open_for_update(const std::filesystem::path& path) override;
     CreatedFile create_new(const std::filesystem::path& target, const FileStatus& like) override;
     std::error_code status(const std::filesystem::path& path, FileStatus& status) override {
-        return real_.status(path, status);
+        const std::error_code error = real_.status(path, status);
+        status.identity.device += device_shift;
+        return error;
     }
     std::error_code remove(const std::filesystem::path& path) override;
     std::error_code sync_directory(const std::filesystem::path& directory) override;
