@@ -95,15 +95,17 @@ void settle(AppState& state, BatchWindow& window, DurableRun& run,
         if (result.finished_interrupted) {
             report.finished_interrupted.push_back(source.string());
         }
-        std::error_code removal_error;
         if (should_remove_original(state, mode, result)) {
-            removal_error = window.remove_original(source);
+            if (const auto error = window.remove_original(source)) {
+                report.failures.push_back(source.string() +
+                                          ": kept: could not be moved to the trash (" +
+                                          error.message() + ")");
+            }
         } else if (should_unlink_plain_original(state, mode, result)) {
-            removal_error = run.file_system().remove(source);
-        }
-        if (removal_error) {
-            report.failures.push_back("Could not remove the original " + source.string() + ": " +
-                                      removal_error.message());
+            if (const auto error = run.file_system().remove(source)) {
+                report.failures.push_back("Could not remove the original " + source.string() +
+                                          ": " + error.message());
+            }
         }
     }
 }

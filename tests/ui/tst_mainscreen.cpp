@@ -66,7 +66,7 @@ private slots:
     void strong_option_is_remembered();
     void timer_moves_the_bars_data();
     void timer_moves_the_bars();
-    void dropped_files_fill_the_queue();
+    void dropped_files_join_the_queue();
     void drops_without_files_or_during_a_run_are_refused();
     void documents_opened_while_choosing_follow_the_choice();
     void browse_opens_the_chooser_and_disables_the_window();
@@ -469,7 +469,7 @@ QString make_file(const QTemporaryDir& dir, const QString& name) {
 
 } // namespace
 
-void MainscreenTest::dropped_files_fill_the_queue() {
+void MainscreenTest::dropped_files_join_the_queue() {
     QTemporaryDir dir;
     const QString first = make_file(dir, "b.txt");
     const QString second = make_file(dir, "a.fxe");
@@ -495,6 +495,20 @@ void MainscreenTest::dropped_files_fill_the_queue() {
     QCOMPARE(QString::fromStdString(state_->file_queue.row(2).source.string()), second);
     QCOMPARE(QByteArray::fromStdString(state_->file_queue.row(3).source.native()), third);
     QCOMPARE(window_->windowTitle(), QStringLiteral("Files to Process:3"));
+
+    // A second drop adds to the queue; another name for a queued file is not queued again.
+    const QString fourth = make_file(dir, "d.txt");
+    QVERIFY(QFile::link(first, dir.filePath("link to b.txt")));
+    std::filesystem::create_hard_link(second.toStdString(), dir.filePath("a2.fxe").toStdString());
+    const QList<QUrl> more{QUrl::fromLocalFile(dir.filePath("link to b.txt")),
+                           QUrl::fromLocalFile(fourth), QUrl::fromLocalFile(dir.filePath("a2.fxe")),
+                           QUrl::fromLocalFile(fourth)};
+    QVERIFY(send_drag_enter(password, more));
+    QVERIFY(send_drop(password, more));
+    QCOMPARE(state_->file_count, 4);
+    QCOMPARE(QString::fromStdString(state_->file_queue.row(1).source.string()), first);
+    QCOMPARE(QString::fromStdString(state_->file_queue.row(4).source.string()), fourth);
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Files to Process:4"));
 }
 
 void MainscreenTest::drops_without_files_or_during_a_run_are_refused() {
