@@ -362,12 +362,27 @@ void MainscreenTest::alt_f_opens_the_file_menu() {
     QTest::keyClick(window_.get(), Qt::Key_F, Qt::AltModifier);
     QTRY_VERIFY(menu->isVisible());
     QCOMPARE(menu->actions().size(), 4);
-    QCOMPARE(menu->actions()[0]->text(), QStringLiteral("Strong Encryption (.fxs)"));
+    QCOMPARE(menu->actions()[0]->text(), QStringLiteral("&Strong Encryption (.fxs)"));
     QVERIFY(menu->actions()[0]->isCheckable());
     QVERIFY(menu->actions()[1]->isSeparator());
     QCOMPARE(menu->actions()[2]->text(), QStringLiteral("&About"));
     QCOMPARE(menu->actions()[3]->text(), QStringLiteral("&Quit"));
-    menu->hide();
+
+    // Every access key of the window is a key of its own.
+    QStringList keys;
+    for (const QString& caption :
+         {menu->title(), control<QPushButton>("Command1")->text(),
+          control<QPushButton>("Command2")->text(), menu->actions()[0]->text(),
+          menu->actions()[2]->text(), menu->actions()[3]->text()}) {
+        keys << QKeySequence::mnemonic(caption).toString();
+    }
+    QVERIFY(!keys.contains(QString()));
+    QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), keys.size());
+
+    auto* strong = control<QAction>("strong");
+    QTest::keyClick(menu, Qt::Key_S);
+    QVERIFY(strong->isChecked());
+    strong->trigger(); // the option is remembered: leave it off
 }
 
 void MainscreenTest::strong_option_is_remembered() {
