@@ -52,6 +52,8 @@ private slots:
     void load_step_reads_the_command_line_data();
     void load_step_reads_the_command_line();
     void controls_as_laid_out();
+    void captions_are_whole_data();
+    void captions_are_whole();
     void focus_cycles_in_tab_order();
     void password_boxes();
     void ticking_Check1_locks_Check2_without_a_message();
@@ -204,6 +206,30 @@ void MainscreenTest::controls_as_laid_out() {
     QCOMPARE(control<QCheckBox>("Check1")->text(),
              QStringLiteral("Delete Original files after processing"));
     QCOMPARE(control<QCheckBox>("Check2")->text(), QStringLiteral("Allow Multiple Encryption"));
+}
+
+void MainscreenTest::captions_are_whole_data() {
+    QTest::addColumn<QString>("face");
+    QTest::addRow("the face the layout was measured with") << "Liberation Sans";
+    QTest::addRow("Debian's default face, a wider one") << "DejaVu Sans";
+}
+
+void MainscreenTest::captions_are_whole() {
+    QFETCH(QString, face);
+    QFont::insertSubstitution(QStringLiteral("Helvetica"), face);
+    const auto restore =
+        qScopeGuard([] { QFont::removeSubstitutions(QStringLiteral("Helvetica")); });
+    Mainscreen window(*state_, *registry_, std::string());
+    for (const char* name :
+         {"Command1", "Label1", "Label2", "Label4", "Check2", "Check1", "Command2"}) {
+        const auto* captioned = window.findChild<QWidget*>(name);
+        QCOMPARE(QFontInfo(captioned->font()).family(), face);
+        QVERIFY2(captioned->sizeHint().width() <= captioned->width(),
+                 qPrintable(QStringLiteral("%1 needs %2 pixels, has %3")
+                                .arg(name)
+                                .arg(captioned->sizeHint().width())
+                                .arg(captioned->width())));
+    }
 }
 
 void MainscreenTest::focus_cycles_in_tab_order() {
