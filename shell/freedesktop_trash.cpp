@@ -19,7 +19,8 @@ std::error_code last_error() {
     return {errno, std::generic_category()};
 }
 
-// There afterwards, made with owner-only access where missing, and a real folder, not a link.
+// There afterwards, made with owner-only access where missing: a real folder, not a link, and
+// the user's own, so that no one else can read or swap what is trashed there.
 std::error_code private_folder(const fs::path& folder) {
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
         return last_error();
@@ -28,8 +29,11 @@ std::error_code private_folder(const fs::path& folder) {
     if (::lstat(folder.c_str(), &status) != 0) {
         return last_error();
     }
-    return S_ISDIR(status.st_mode) ? std::error_code()
-                                   : make_error_code(std::errc::not_a_directory);
+    if (!S_ISDIR(status.st_mode)) {
+        return make_error_code(std::errc::not_a_directory);
+    }
+    return status.st_uid == ::getuid() ? std::error_code()
+                                       : make_error_code(std::errc::permission_denied);
 }
 
 std::error_code make_trash_folders(const fs::path& trash) {

@@ -9,15 +9,17 @@
 namespace ferrocase {
 namespace {
 
+// The command-line program's options are spelled the same way.
 struct GuiOption {
     std::string_view name;
+    std::string_view short_name;
     GuiRequest request;
     std::string_view help;
 };
 
 constexpr GuiOption gui_options[] = {
-    {"--help", GuiRequest::print_help, "show this help and exit"},
-    {"--version", GuiRequest::print_version, "show the version and exit"},
+    {"--help", "-h", GuiRequest::print_help, "show this help and exit"},
+    {"--version", "-V", GuiRequest::print_version, "show the version and exit"},
 };
 
 bool is_shell_word(std::string_view argument) {
@@ -41,8 +43,8 @@ std::string usage() {
                        "Opens the window with the FILEs queued; a window already open takes them "
                        "instead.\n\n";
     for (const GuiOption& option : gui_options) {
-        text += "  " + std::string(option.name) +
-                std::string(12 - std::min<std::size_t>(option.name.size(), 11), ' ') +
+        const std::string names = std::string(option.short_name) + ", " + std::string(option.name);
+        text += "  " + names + std::string(16 - std::min<std::size_t>(names.size(), 15), ' ') +
                 std::string(option.help) + "\n";
     }
     return text;
@@ -66,9 +68,10 @@ GuiArguments read_gui_arguments(const std::vector<std::string>& arguments) {
             options_ended = true;
             continue;
         }
-        const auto option =
-            std::find_if(std::begin(gui_options), std::end(gui_options),
-                         [&argument](const GuiOption& known) { return known.name == argument; });
+        const auto option = std::find_if(
+            std::begin(gui_options), std::end(gui_options), [&argument](const GuiOption& known) {
+                return known.name == argument || known.short_name == argument;
+            });
         if (option == std::end(gui_options)) {
             return {GuiRequest::refuse, {}, "unknown option " + argument};
         }

@@ -29,8 +29,7 @@ void GuiArgumentsTest::arguments_are_read_data() {
         << QByteArrayList{here + "/a.fxe", "/d/lat\xe9.fxe", here + "/-"};
     QTest::addRow("--help") << QByteArrayList{"a.fxe", "--help"} << GuiRequest::print_help
                             << QByteArrayList{here + "/a.fxe"};
-    QTest::addRow("--version") << QByteArrayList{"--version"} << GuiRequest::print_version
-                               << QByteArrayList{};
+    QTest::addRow("-V") << QByteArrayList{"-V"} << GuiRequest::print_version << QByteArrayList{};
     QTest::addRow("a file named like an option after --")
         << QByteArrayList{"--", "--help"} << GuiRequest::open_window
         << QByteArrayList{here + "/--help"};

@@ -40,6 +40,8 @@ void TrashTest::top_folder_trash_data() {
         << ".Trash-" + user << QByteArray("r\xe9sum\xe9 1.2.fxe");
     QTest::addRow("a file where the trash should be: the file is kept")
         << "blocked" << QByteArray() << QByteArray();
+    QTest::addRow("another user's folder where the trash should be: the file is kept")
+        << "foreign" << QByteArray() << QByteArray();
 }
 
 void TrashTest::top_folder_trash() {
@@ -57,6 +59,12 @@ void TrashTest::top_folder_trash() {
         write_file(user_trash / "info" / "r\xe9sum\xe9 1.fxe.trashinfo", {1});
     } else if (prepared == "blocked") {
         write_file(user_trash, {1});
+    } else if (prepared == "foreign") {
+        fs::create_directories(user_trash / "files");
+        fs::create_directories(user_trash / "info");
+        if (::chown(user_trash.c_str(), ::getuid() + 1, ::getgid()) != 0) {
+            QSKIP("giving a folder to another user needs root");
+        }
     }
     fs::create_directory(top / "sub");
     const fs::path file = top / "sub" / "r\xe9sum\xe9 1.fxe";
