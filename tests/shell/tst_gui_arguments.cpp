@@ -27,19 +27,13 @@ void GuiArgumentsTest::arguments_are_read_data() {
     QTest::addRow("files, bytes as given")
         << QByteArrayList{"a.fxe", "/d/lat\xe9.fxe", "-"} << GuiRequest::open_window
         << QByteArrayList{here + "/a.fxe", "/d/lat\xe9.fxe", here + "/-"};
-    QTest::addRow("--help") << QByteArrayList{"a.fxe", "--help"} << GuiRequest::print_help
-                            << QByteArrayList{here + "/a.fxe"};
     QTest::addRow("-V") << QByteArrayList{"-V"} << GuiRequest::print_version << QByteArrayList{};
     QTest::addRow("a file named like an option after --")
         << QByteArrayList{"--", "--help"} << GuiRequest::open_window
         << QByteArrayList{here + "/--help"};
-    QTest::addRow("an unknown option")
-        << QByteArrayList{"--halp"} << GuiRequest::refuse << QByteArrayList{};
     QTest::addRow("the desktop's form, read as it always was")
         << QByteArrayList{"shell", "in=/d/a.fxe", "--help"} << GuiRequest::open_window
         << QByteArrayList{"/d/a.fxe", here + "/--help"};
-    QTest::addRow("shell without in=")
-        << QByteArrayList{"SHELL", "/d/a.fxe"} << GuiRequest::open_window << QByteArrayList{};
     QTest::addRow("a path that holds the word shell")
         << QByteArrayList{"/home/shelley/a.fxe"} << GuiRequest::open_window
         << QByteArrayList{"/home/shelley/a.fxe"};
