@@ -1,9 +1,8 @@
 #include "batch/app_state.h"
-#include "batch/queue_selection.h"
 #include "engine/recovery_journal.h"
 #include "shell/command_line.h"
 #include "shell/file_type_registry.h"
-#include "shell/opened_document.h"
+#include "shell/gui_arguments.h"
 #include "shell/single_instance.h"
 #include "ui/mainscreen.h"
 #include "ui/quit_signals.h"
@@ -12,17 +11,24 @@
 
 #include <QApplication>
 #include <QTimer>
+#include <iostream>
 #include <string>
 #include <vector>
 
 int main(int argc, char* argv[]) {
+    // The arguments as the bytes they are: a file name need not be valid UTF-8.
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const auto request = ferrocase::read_gui_arguments(arguments);
+    // Help and version are answered before any display is needed.
+    if (const auto status =
+            ferrocase::answer_without_window(request, ferrocase::version, std::cout, std::cerr)) {
+        return *status;
+    }
+    const auto& documents = request.documents;
+
     QApplication application(argc, argv);
     QApplication::setApplicationVersion(ferrocase::version);
     QGuiApplication::setDesktopFileName(QStringLiteral(FERROCASE_APP_ID));
-
-    // The arguments as the bytes they are: a file name need not be valid UTF-8.
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
-    const auto documents = ferrocase::opened_documents(arguments);
 
     ferrocase::SingleInstance instance(ferrocase::instance_name());
     if (instance.hand_over(documents)) {

@@ -99,19 +99,21 @@ void settle(AppState& state, BatchWindow& window, DurableRun& run,
         if (result.skipped_finished) {
             report.skipped_finished.push_back(source.string());
         }
-        std::error_code removal_error;
         if (should_remove_original(state, mode, result)) {
-            removal_error = run.remove_original(outcome.tag, source, [&](const auto& path) {
-                return window.remove_original(path);
-            });
+            if (const auto error = run.remove_original(outcome.tag, source, [&](const auto& path) {
+                    return window.remove_original(path);
+                })) {
+                report.failures.push_back(source.string() +
+                                          ": kept: could not be moved to the trash (" +
+                                          error.message() + ")");
+            }
         } else if (should_unlink_plain_original(state, mode, result)) {
-            removal_error = run.remove_original(outcome.tag, source, [&](const auto& path) {
-                return run.file_system().remove(path);
-            });
-        }
-        if (removal_error) {
-            report.failures.push_back("Could not remove the original " + source.string() + ": " +
-                                      removal_error.message());
+            if (const auto error = run.remove_original(outcome.tag, source, [&](const auto& path) {
+                    return run.file_system().remove(path);
+                })) {
+                report.failures.push_back("Could not remove the original " + source.string() +
+                                          ": " + error.message());
+            }
         }
     }
 }

@@ -43,7 +43,7 @@ public:
 
     // The user has asked to end the program; the run stops starting files.
     virtual bool quit_requested() const = 0;
-    // Removes the source of a finished decryption, recoverably where the desktop allows it.
+    // Moves the source of a finished decryption to the trash; what the trash cannot take is kept.
     virtual std::error_code remove_original(const std::filesystem::path& path) = 0;
 };
 

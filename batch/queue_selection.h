@@ -13,7 +13,8 @@ namespace ferrocase {
 // they held; the destinations are left to the run.
 void queue_selection(AppState& state, std::span<const std::filesystem::path> files);
 
-// Adds the files after the queued ones, in the given order, leaving out any already queued.
+// Adds the files after the queued ones, in the given order, leaving out any already queued under
+// this or another name (the same device and inode).
 void add_to_queue(AppState& state, std::span<const std::filesystem::path> files);
 
 // The main window's title once a selection is queued: the count follows the colon directly.

@@ -12,6 +12,7 @@ packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libsodium-dev libssl-dev libutf8proc-dev
+    # The faces the window's layout is measured with; the Debian package depends on them too.
     fonts-dejavu-core fonts-liberation2
     shared-mime-info desktop-file-utils libglib2.0-bin librsvg2-bin
 )

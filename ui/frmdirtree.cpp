@@ -7,6 +7,8 @@
 #include "ui/module1.h"
 #include "ui/twips.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QDir>
 #include <QPushButton>
@@ -24,6 +26,23 @@ QPushButton* make_button(const QString& caption, const QString& tool_tip, QWidge
     button->setAutoDefault(false);
     button->setDefault(false);
     return button;
+}
+
+// Without this a screen reader sees the chooser as a mere filler, not as a window of its own.
+QAccessibleInterface* chooser_as_dialog(const QString& class_name, QObject* object) {
+    if (class_name == QLatin1String(frmdirtree::staticMetaObject.className()) &&
+        object->isWidgetType()) {
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Dialog);
+    }
+    return nullptr;
+}
+
+void install_chooser_accessibility() {
+    static bool installed = false;
+    if (!installed) {
+        QAccessible::installFactory(chooser_as_dialog);
+        installed = true;
+    }
 }
 
 } // namespace
@@ -47,8 +66,14 @@ frmdirtree::frmdirtree(AppState& state, QWidget* main_window)
     font.setPointSizeF(8.25);
     setFont(font);
 
+    install_chooser_accessibility();
     Drive1->setToolTip(QStringLiteral("Choose a drive/device"));
     Dir1->setToolTip(QStringLiteral("Choose a directory"));
+    // Names for a screen reader; a tree view does not offer its tool tip as the description.
+    Drive1->setAccessibleName(QStringLiteral("Drive"));
+    Dir1->setAccessibleName(QStringLiteral("Folders"));
+    Dir1->setAccessibleDescription(Dir1->toolTip());
+    File1->setAccessibleName(QStringLiteral("Files"));
     Drive1->setGeometry(twips_rect(75, 75, 4215, 330));
     Dir1->setGeometry(twips_rect(75, 450, 4215, 2250));
     Command1->setGeometry(twips_rect(75, 4575, 1440, 390));

@@ -61,6 +61,7 @@ private:
     friend class MainscreenBatchWindow;
 
     void build_controls(QWidget* client);
+    void describe_for_screen_readers();
     void build_menu();
     void add_strong_option();
     void set_tab_order();
@@ -79,6 +80,9 @@ private:
     void quit_Click();
 
     bool opens_popup_menu(QObject* watched, QMouseEvent* press) const;
+    // Queues the files after those queued already, leaving out any of them queued already, and
+    // shows the count in the title.
+    void add_files_to_queue(const std::vector<std::filesystem::path>& files);
     void take_waiting_documents();
     void bring_to_front();
 

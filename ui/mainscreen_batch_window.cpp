@@ -1,15 +1,13 @@
 #include "ui/mainscreen_batch_window.h"
 
-#include "batch/queued_file.h"
+#include "shell/trash.h"
 #include "ui/mainscreen.h"
 #include "ui/message_box.h"
-#include "ui/native_path.h"
 #include "ui/percent_bar.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QSlider>
@@ -105,13 +103,10 @@ bool MainscreenBatchWindow::quit_requested() const {
     return screen_.quit_requested_;
 }
 
-// A wrong password cannot be detected, so the source goes to the trash where it can be restored;
-// only where the folder has no trash is it deleted.
+// A wrong password cannot be detected, so the source goes to the trash, from where it can be
+// restored; a file that the trash cannot take is kept.
 std::error_code MainscreenBatchWindow::remove_original(const std::filesystem::path& path) {
-    if (QFile::moveToTrash(from_native_path(path))) {
-        return {};
-    }
-    return delete_original(path);
+    return move_to_trash(path);
 }
 
 } // namespace ferrocase

@@ -1,4 +1,3 @@
-#include "batch/queue_selection.h"
 #include "ui/frmdirtree.h"
 #include "ui/mainscreen.h"
 #include "ui/message_box.h"
@@ -47,8 +46,7 @@ void Mainscreen::take_waiting_documents() {
     }
     waiting_documents_.clear();
     if (!files.empty()) {
-        add_to_queue(state_, files);
-        setWindowTitle(QString::fromStdString(files_to_process_title(state_.file_count)));
+        add_files_to_queue(files);
     }
     if (!unopenable.empty()) {
         show_message(this, unopenable_text(unopenable), MessageIcon::error);

@@ -8,7 +8,7 @@
 
 namespace ferrocase {
 
-// Dropping files from a file manager queues them like the chooser does; a run owns the queue.
+// Files dropped from a file manager join the queue, as opened documents do; a run owns the queue.
 void Mainscreen::dragEnterEvent(QDragEnterEvent* event) {
     if (!state_.run_in_progress && !dropped_files(event->mimeData()->urls()).empty()) {
         event->acceptProposedAction();
@@ -21,9 +21,13 @@ void Mainscreen::dropEvent(QDropEvent* event) {
         event->ignore();
         return;
     }
-    queue_selection(state_, files);
-    setWindowTitle(QString::fromStdString(files_to_process_title(state_.file_count)));
+    add_files_to_queue(files);
     event->acceptProposedAction();
+}
+
+void Mainscreen::add_files_to_queue(const std::vector<std::filesystem::path>& files) {
+    add_to_queue(state_, files);
+    setWindowTitle(QString::fromStdString(files_to_process_title(state_.file_count)));
 }
 
 } // namespace ferrocase

@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTimer>
+#include <initializer_list>
 
 namespace ferrocase {
 namespace {
@@ -32,6 +33,20 @@ QLineEdit* password_box(QWidget* client, const char* name, QRect geometry) {
     // Files dropped here go to the queue, not into the password as text.
     box->setAcceptDrops(false);
     return box;
+}
+
+// The smallest size a caption is shrunk to; below it the text is no longer readable.
+constexpr double smallest_point_size = 6.0;
+
+// The captions were fitted to a face of Arial's widths. A wider face, such as Debian's default
+// DejaVu Sans, would cut them off at the edge of their control, so it gets a smaller size instead.
+void keep_caption_whole(QWidget* control) {
+    QFont font = control->font();
+    while (control->sizeHint().width() > control->width() &&
+           font.pointSizeF() > smallest_point_size) {
+        font.setPointSizeF(font.pointSizeF() - 0.25);
+        control->setFont(font);
+    }
 }
 
 } // namespace
@@ -86,6 +101,11 @@ void Mainscreen::build_controls(QWidget* client) {
 
     ProgressBar1 = place(new PercentBar(client), "ProgressBar1", twips_rect(75, 3975, 5940, 315));
     ProgressBar2 = place(new PercentBar(client), "ProgressBar2", twips_rect(75, 4350, 5940, 315));
+    describe_for_screen_readers();
+    for (QWidget* captioned : std::initializer_list<QWidget*>{Command1, Label1, Label2, Label4,
+                                                              Check2, Check1, Command2}) {
+        keep_caption_whole(captioned);
+    }
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -96,6 +116,22 @@ void Mainscreen::build_controls(QWidget* client) {
     connect(Check1, &QCheckBox::toggled, this, &Mainscreen::Check1_Click);
     connect(Check2, &QCheckBox::toggled, this, &Mainscreen::Check2_Click);
     connect(Timer1, &QTimer::timeout, this, &Mainscreen::Timer1_Timer);
+}
+
+// A screen reader names a box by the label tied to it; the controls without a caption of their
+// own get a name here.
+void Mainscreen::describe_for_screen_readers() {
+    Label1->setBuddy(Text1);
+    Label2->setBuddy(Text2);
+    Label4->setBuddy(Slider1);
+    Slider1->setAccessibleDescription(
+        tr("Level 0 encrypts every byte, level 1 every second byte, up to level 4, every fifth "
+           "byte: a higher level is faster but protects less."));
+    ProgressBar1->setAccessibleName(tr("File progress"));
+    ProgressBar1->setAccessibleDescription(tr("How much of the file in hand is done"));
+    ProgressBar2->setAccessibleName(tr("Queue progress"));
+    ProgressBar2->setAccessibleDescription(
+        tr("Which of the queued files is in hand, as a share of the queue"));
 }
 
 void Mainscreen::set_tab_order() {

@@ -17,9 +17,10 @@ QSettings settings_file() {
 } // namespace
 
 // Off by default, so that the window and every ".fxe" file behave as they always have. A run
-// reads it before every file, like "Allow Multiple Encryption".
+// reads it before every file, like "Allow Multiple Encryption". Its access key, S, is taken by
+// no other caption of the window.
 void Mainscreen::add_strong_option() {
-    strong = file->addAction(tr("Strong Encryption (.fxs)"));
+    strong = file->addAction(tr("&Strong Encryption (.fxs)"));
     strong->setObjectName(QStringLiteral("strong"));
     strong->setCheckable(true);
     strong->setChecked(settings_file().value(strong_setting, false).toBool());

@@ -18,8 +18,20 @@ QMessageBox::Icon box_icon(MessageIcon icon) {
     return QMessageBox::Information;
 }
 
+// A list longer than this shows its first lines and a count of the rest, so that the box and its
+// OK button stay on the screen; the whole list is in the box's details.
+constexpr qsizetype shown_list_lines = 20;
+
 void show_modal_box(QWidget* parent, const QString& text, MessageIcon icon) {
     QMessageBox box(box_icon(icon), QStringLiteral("Ferrocase"), text, QMessageBox::Ok, parent);
+    // The first line is the heading of the list that follows it.
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    if (lines.size() > 1 + shown_list_lines + 1) {
+        const qsizetype more = lines.size() - 1 - shown_list_lines;
+        box.setText(lines.first(1 + shown_list_lines).join(QLatin1Char('\n')) +
+                    QStringLiteral("\nand %1 more").arg(more));
+        box.setDetailedText(text);
+    }
     box.exec();
 }
 

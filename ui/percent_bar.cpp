@@ -3,15 +3,10 @@
 #include <cmath>
 
 namespace ferrocase {
-namespace {
-
-// The widget draws in hundredths of a percent; the value itself stays exact in percent_.
-constexpr int steps_per_percent = 100;
-
-} // namespace
-
+// The widget holds whole percents, which is what it draws and what a screen reader announces; the
+// value itself stays exact in percent_.
 PercentBar::PercentBar(QWidget* parent) : QProgressBar(parent) {
-    setRange(0, 100 * steps_per_percent);
+    setRange(0, 100);
     setValue(0);
     setTextVisible(false);
 }
@@ -21,7 +16,7 @@ bool PercentBar::set_percent(float percent) {
         return false;
     }
     percent_ = percent;
-    setValue(static_cast<int>(std::lround(percent * steps_per_percent)));
+    setValue(static_cast<int>(std::lround(percent)));
     return true;
 }
 

@@ -52,6 +52,8 @@ private slots:
     void load_step_reads_the_command_line_data();
     void load_step_reads_the_command_line();
     void controls_as_laid_out();
+    void captions_are_whole_data();
+    void captions_are_whole();
     void focus_cycles_in_tab_order();
     void password_boxes();
     void ticking_Check1_locks_Check2_without_a_message();
@@ -66,7 +68,7 @@ private slots:
     void strong_option_is_remembered();
     void timer_moves_the_bars_data();
     void timer_moves_the_bars();
-    void dropped_files_fill_the_queue();
+    void dropped_files_join_the_queue();
     void drops_without_files_or_during_a_run_are_refused();
     void documents_opened_while_choosing_follow_the_choice();
     void browse_opens_the_chooser_and_disables_the_window();
@@ -204,6 +206,30 @@ void MainscreenTest::controls_as_laid_out() {
     QCOMPARE(control<QCheckBox>("Check1")->text(),
              QStringLiteral("Delete Original files after processing"));
     QCOMPARE(control<QCheckBox>("Check2")->text(), QStringLiteral("Allow Multiple Encryption"));
+}
+
+void MainscreenTest::captions_are_whole_data() {
+    QTest::addColumn<QString>("face");
+    QTest::addRow("the face the layout was measured with") << "Liberation Sans";
+    QTest::addRow("Debian's default face, a wider one") << "DejaVu Sans";
+}
+
+void MainscreenTest::captions_are_whole() {
+    QFETCH(QString, face);
+    QFont::insertSubstitution(QStringLiteral("Helvetica"), face);
+    const auto restore =
+        qScopeGuard([] { QFont::removeSubstitutions(QStringLiteral("Helvetica")); });
+    Mainscreen window(*state_, *registry_, std::string());
+    for (const char* name :
+         {"Command1", "Label1", "Label2", "Label4", "Check2", "Check1", "Command2"}) {
+        const auto* captioned = window.findChild<QWidget*>(name);
+        QCOMPARE(QFontInfo(captioned->font()).family(), face);
+        QVERIFY2(captioned->sizeHint().width() <= captioned->width(),
+                 qPrintable(QStringLiteral("%1 needs %2 pixels, has %3")
+                                .arg(name)
+                                .arg(captioned->sizeHint().width())
+                                .arg(captioned->width())));
+    }
 }
 
 void MainscreenTest::focus_cycles_in_tab_order() {
@@ -362,12 +388,27 @@ void MainscreenTest::alt_f_opens_the_file_menu() {
     QTest::keyClick(window_.get(), Qt::Key_F, Qt::AltModifier);
     QTRY_VERIFY(menu->isVisible());
     QCOMPARE(menu->actions().size(), 4);
-    QCOMPARE(menu->actions()[0]->text(), QStringLiteral("Strong Encryption (.fxs)"));
+    QCOMPARE(menu->actions()[0]->text(), QStringLiteral("&Strong Encryption (.fxs)"));
     QVERIFY(menu->actions()[0]->isCheckable());
     QVERIFY(menu->actions()[1]->isSeparator());
     QCOMPARE(menu->actions()[2]->text(), QStringLiteral("&About"));
     QCOMPARE(menu->actions()[3]->text(), QStringLiteral("&Quit"));
-    menu->hide();
+
+    // Every access key of the window is a key of its own.
+    QStringList keys;
+    for (const QString& caption :
+         {menu->title(), control<QPushButton>("Command1")->text(),
+          control<QPushButton>("Command2")->text(), menu->actions()[0]->text(),
+          menu->actions()[2]->text(), menu->actions()[3]->text()}) {
+        keys << QKeySequence::mnemonic(caption).toString();
+    }
+    QVERIFY(!keys.contains(QString()));
+    QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), keys.size());
+
+    auto* strong = control<QAction>("strong");
+    QTest::keyClick(menu, Qt::Key_S);
+    QVERIFY(strong->isChecked());
+    strong->trigger(); // the option is remembered: leave it off
 }
 
 void MainscreenTest::strong_option_is_remembered() {
@@ -469,7 +510,7 @@ QString make_file(const QTemporaryDir& dir, const QString& name) {
 
 } // namespace
 
-void MainscreenTest::dropped_files_fill_the_queue() {
+void MainscreenTest::dropped_files_join_the_queue() {
     QTemporaryDir dir;
     const QString first = make_file(dir, "b.txt");
     const QString second = make_file(dir, "a.fxe");
@@ -495,6 +536,20 @@ void MainscreenTest::dropped_files_fill_the_queue() {
     QCOMPARE(QString::fromStdString(state_->file_queue.row(2).source.string()), second);
     QCOMPARE(QByteArray::fromStdString(state_->file_queue.row(3).source.native()), third);
     QCOMPARE(window_->windowTitle(), QStringLiteral("Files to Process:3"));
+
+    // A second drop adds to the queue; another name for a queued file is not queued again.
+    const QString fourth = make_file(dir, "d.txt");
+    QVERIFY(QFile::link(first, dir.filePath("link to b.txt")));
+    std::filesystem::create_hard_link(second.toStdString(), dir.filePath("a2.fxe").toStdString());
+    const QList<QUrl> more{QUrl::fromLocalFile(dir.filePath("link to b.txt")),
+                           QUrl::fromLocalFile(fourth), QUrl::fromLocalFile(dir.filePath("a2.fxe")),
+                           QUrl::fromLocalFile(fourth)};
+    QVERIFY(send_drag_enter(password, more));
+    QVERIFY(send_drop(password, more));
+    QCOMPARE(state_->file_count, 4);
+    QCOMPARE(QString::fromStdString(state_->file_queue.row(1).source.string()), first);
+    QCOMPARE(QString::fromStdString(state_->file_queue.row(4).source.string()), fourth);
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Files to Process:4"));
 }
 
 void MainscreenTest::drops_without_files_or_during_a_run_are_refused() {

@@ -14,7 +14,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
@@ -49,8 +51,9 @@ private slots:
     void refusals();
     void mixed_queue_with_multiple_encryption_switched_on_mid_run();
     void decrypted_source_goes_to_the_trash();
-    void decrypted_source_is_deleted_where_there_is_no_trash();
+    void decrypted_source_is_kept_where_the_trash_cannot_take_it();
     void failed_file_is_reported_before_finished();
+    void a_hundred_failures_fit_the_screen();
     void strong_encryption_unlinks_the_plain_original();
     void no_second_run_nor_chooser_during_a_run();
     void focus_returns_to_the_control_that_started_the_run();
@@ -102,6 +105,9 @@ void MainscreenRunTest::init() {
 void MainscreenRunTest::cleanup() {
     window_.reset();
     recorder_.reset();
+    // QTemporaryDir cannot remove names that are not UTF-8.
+    std::error_code ignored;
+    fs::remove_all(dir_->path().toStdString(), ignored);
 }
 
 fs::path MainscreenRunTest::make(const std::string& name, const Bytes& bytes) {
@@ -270,12 +276,15 @@ private:
 
 } // namespace
 
+// The name is Latin-1, not UTF-8: it has no exact QString, and the trash must keep its bytes.
 void MainscreenRunTest::decrypted_source_goes_to_the_trash() {
     const QByteArray home = dir_->filePath("home").toLocal8Bit();
     QVERIFY(QDir().mkpath(QString::fromLocal8Bit(home) + "/.local/share"));
     DataHome data_home(home, home + "/.local/share");
     const Bytes plain = random_bytes(15000, 6);
-    const auto source = make("r.fxe", protect(plain, password_bytes, 1));
+    const Bytes encrypted = protect(plain, password_bytes, 1);
+    const std::string name = "r\xe9sum\xe9.txt.fxe";
+    const auto source = make(name, encrypted);
     fs::permissions(source, fs::perms::owner_read);
     const auto other = make("s.txt", random_bytes(100, 7));
     queue({source, other});
@@ -285,33 +294,43 @@ void MainscreenRunTest::decrypted_source_goes_to_the_trash() {
     press_encrypt_decrypt();
 
     QVERIFY(!fs::exists(source));
-    QVERIFY(read_file(dir_->path().toStdString() + "/r") == plain);
+    const fs::path folder = fs::canonical(dir_->path().toStdString());
+    QVERIFY(read_file(folder / "r\xe9sum\xe9.txt") == plain);
     QVERIFY(fs::exists(other));
-    const fs::path trashed = home.toStdString() + "/.local/share/Trash/files/r.fxe";
-    QVERIFY2(fs::exists(trashed), trashed.c_str());
-    QVERIFY(read_file(trashed) == protect(plain, password_bytes, 1));
+    const fs::path trash = home.toStdString() + "/.local/share/Trash";
+    QVERIFY(read_file(trash / "files" / name) == encrypted);
+    const Bytes info = read_file(trash / "info" / (name + ".trashinfo"));
+    const QByteArray expected =
+        "[Trash Info]\nPath=" + QByteArray::fromStdString(folder.native()).toPercentEncoding("/") +
+        "/r%E9sum%E9.txt.fxe\nDeletionDate=";
+    QVERIFY2(QByteArray(reinterpret_cast<const char*>(info.data()), qsizetype(info.size()))
+                 .startsWith(expected),
+             expected.constData());
     verify_idle_after_run();
     QCOMPARE(recorder_->texts(), QStringList{finished});
 }
 
-void MainscreenRunTest::decrypted_source_is_deleted_where_there_is_no_trash() {
+void MainscreenRunTest::decrypted_source_is_kept_where_the_trash_cannot_take_it() {
     // A file where the data folder should be: no trash can be made there.
     const QString blocked = dir_->filePath("not-a-folder");
     make("not-a-folder", {1});
     DataHome data_home(dir_->path().toLocal8Bit(), blocked.toLocal8Bit());
     const Bytes plain = random_bytes(300, 8);
-    const auto source = make("t.fxe", protect(plain, password_bytes, 1));
-    fs::permissions(source, fs::perms::owner_read);
+    const Bytes encrypted = protect(plain, password_bytes, 1);
+    const auto source = make("t.fxe", encrypted);
     queue({source});
 
     QTest::mouseClick(control<QCheckBox>("Check1"), Qt::LeftButton);
     type_password(password, password);
     press_encrypt_decrypt();
 
-    QVERIFY(!fs::exists(source));
+    QVERIFY(read_file(source) == encrypted);
     QVERIFY(read_file(dir_->path().toStdString() + "/t") == plain);
     verify_idle_after_run();
-    QCOMPARE(recorder_->texts(), QStringList{finished});
+    QCOMPARE(recorder_->messages.size(), 2);
+    QCOMPARE(recorder_->messages[0].icon, MessageIcon::error);
+    QVERIFY2(recorder_->texts()[0].contains("t.fxe: kept: could not be moved to the trash"),
+             qPrintable(recorder_->texts()[0]));
 }
 
 // Any Unicode password will do for strong files; the plain original leaves no copy in the trash.
@@ -364,6 +383,52 @@ void MainscreenRunTest::failed_file_is_reported_before_finished() {
     QVERIFY(read_file(broken) == plain);
     QVERIFY(read_file(fine) == protect(plain, password_bytes, 1));
     verify_idle_after_run();
+}
+
+// Shown in real boxes: the list of failures must leave the box's OK button on the screen.
+void MainscreenRunTest::a_hundred_failures_fit_the_screen() {
+    std::vector<fs::path> missing;
+    for (int file = 0; file < 100; ++file) {
+        missing.push_back(dir_->filePath(QStringLiteral("missing-%1.txt").arg(file)).toStdString());
+    }
+    queue(missing);
+    type_password(password, password);
+    recorder_.reset();
+    struct Box {
+        QMessageBox::Icon icon;
+        QString title;
+        QString text;
+        QString details;
+        int height;
+    };
+    QList<Box> boxes;
+    QTimer closer;
+    closer.setInterval(10);
+    connect(&closer, &QTimer::timeout, [&boxes] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxes.append({box->icon(), box->windowTitle(), box->text(), box->detailedText(),
+                          box->frameGeometry().height()});
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    closer.start();
+    press_encrypt_decrypt();
+    closer.stop();
+
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+    QCOMPARE(boxes[0].title, QStringLiteral("Ferrocase"));
+    QVERIFY2(boxes[0].height <= window_->screen()->availableGeometry().height(),
+             qPrintable(QString::number(boxes[0].height)));
+    QVERIFY(boxes[0].text.startsWith(QStringLiteral("100 files could not be processed:\n")));
+    QVERIFY(boxes[0].text.contains(QStringLiteral("missing-19.txt")));
+    QVERIFY(!boxes[0].text.contains(QStringLiteral("missing-20.txt")));
+    QVERIFY(boxes[0].text.endsWith(QStringLiteral("\nand 80 more")));
+    for (int file = 0; file < 100; ++file) {
+        QVERIFY(boxes[0].details.contains(QStringLiteral("missing-%1.txt:").arg(file)));
+    }
+    QCOMPARE(boxes[1].text, finished);
+    QCOMPARE(boxes[1].icon, QMessageBox::Warning);
 }
 
 void MainscreenRunTest::no_second_run_nor_chooser_during_a_run() {

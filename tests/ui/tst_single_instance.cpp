@@ -104,6 +104,9 @@ void SingleInstanceTest::a_second_start_hands_over_and_exits_data() {
     QTest::addRow("two documents at once, one queued already")
         << QStringList{"shell", "in=one.fxe", "queued.txt", "two.fxe"}
         << QStringList{"queued.txt", "one.fxe", "two.fxe"} << "";
+    QTest::addRow("files as plain arguments")
+        << QStringList{"one.fxe", "two.fxe"} << QStringList{"queued.txt", "one.fxe", "two.fxe"}
+        << "";
     QTest::addRow("no document") << QStringList{} << QStringList{"queued.txt"} << "";
     QTest::addRow("a folder and a document that does not exist")
         << QStringList{"shell", "in=folder", "missing.fxe"} << QStringList{"queued.txt"}
