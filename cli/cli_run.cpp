@@ -145,6 +145,12 @@ int run_files(const CliOptions& options, const std::string& password,
         if (took_every_file) {
             run.complete();
         }
+        if (run.journal().kept_in_memory()) {
+            err << "ferrocase-cli: warning: the recovery record in " << journal_folder.string()
+                << " is on a file system that a power cut empties (such as tmpfs); set "
+                   "XDG_STATE_HOME to a folder on a disk"
+                << std::endl;
+        }
     }
     if (const int number = stop.first) {
         const int not_started = state.file_count - state.current_file + 1;

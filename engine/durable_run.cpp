@@ -220,8 +220,9 @@ void DurableRun::encrypt(EngineState& state, const std::filesystem::path& path, 
         result.skipped_finished = true;
         return report(tag, std::move(result));
     }
-    auto encryption = std::make_unique<InPlaceEncryption>(state, mask, journal_, *file, path,
-                                                          status, limits_.window_bytes);
+    auto encryption =
+        std::make_unique<InPlaceEncryption>(state, mask, journal_, *file, path, status,
+                                            limits_.window_bytes, limits_.windows_per_record);
     if (match.kind == Match::part_way || match.kind == Match::part_way_copy) {
         if (FileResult result =
                 encryption->finish_earlier(state, *match.entry, match.kind == Match::part_way);

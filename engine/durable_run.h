@@ -32,6 +32,8 @@ public:
     struct Limits {
         // Bytes of a file encrypted per flush of the recovery record.
         std::int64_t window_bytes = 3'200'000;
+        // Windows recorded ahead of the writes per flush of the record.
+        int windows_per_record = 10;
         int pending_files = 128;
         std::int64_t pending_bytes = std::int64_t{64} << 20;
         std::chrono::milliseconds pending_time{1000};

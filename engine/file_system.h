@@ -92,8 +92,10 @@ public:
     // for many files.
     virtual std::error_code sync_file_system(const std::filesystem::path& path) = 0;
 
-    // For the recovery records of interrupted runs.
+    // For the recovery records of interrupted runs. Every folder made is on disk when it returns.
     virtual std::error_code create_directories(const std::filesystem::path& folder) = 0;
+    // False for a file system that lives in memory, which a power cut empties.
+    virtual bool survives_power_cut(const std::filesystem::path&) { return true; }
     virtual std::vector<std::filesystem::path> list(const std::filesystem::path& folder) = 0;
     // A new named file, created empty and locked like an opened one; fails if the name exists.
     virtual OpenedFile create_exclusive(const std::filesystem::path& path) = 0;

@@ -10,10 +10,11 @@ InPlaceEncryption::InPlaceEncryption(const EngineState& state,
                                      std::shared_ptr<const BlockMask> mask,
                                      RecoveryJournal& journal, RandomAccessFile& file,
                                      std::filesystem::path path, const FileStatus& status,
-                                     std::int64_t window_bytes)
+                                     std::int64_t window_bytes, int windows_per_record)
     : journal_(journal), file_(file), path_(std::move(path)), status_(status),
-      window_bytes_(window_bytes), block_size_(state.block_size), password_(state.password),
-      skip_step_(state.skip_step), mask_(std::move(mask)), samples_(*mask_, state.block_size) {}
+      window_bytes_(window_bytes), windows_per_record_(std::max(1, windows_per_record)),
+      block_size_(state.block_size), password_(state.password), skip_step_(state.skip_step),
+      mask_(std::move(mask)), samples_(*mask_, state.block_size) {}
 
 FileResult InPlaceEncryption::fail(FileStep step, std::error_code error) {
     return file_failure(step, path_, error);
@@ -127,25 +128,27 @@ FileResult InPlaceEncryption::run(EngineState& state, const Yield& yield,
             return result;
         }
         const std::int64_t length = std::min(window_bytes_, status_.size - offset);
+        const bool deferrable = may_defer && offset == 0 && length == status_.size;
+        if (offset >= recorded_end_ && !deferrable) {
+            if (FileResult result = record_ahead(offset); !result.ok()) {
+                return put_back(result, false);
+            }
+        }
         buffer_.resize(static_cast<std::size_t>(length));
         if (auto error = read_exactly(file_, offset, buffer_)) {
             return put_back(fail(FileStep::read, error), false);
         }
-        if (FileResult result = begin_record(); !result.ok()) {
-            return put_back(result, false);
-        }
-        const JournalWindow window{offset, length, samples_.take(offset, buffer_)};
-        if (auto error = journal_.add_window(number_, window)) {
-            return put_back(fail(FileStep::record, error), false);
+        if (deferrable) {
+            // Recorded now, on disk with the record's next flush, written after it.
+            if (FileResult result = record_window(offset); !result.ok()) {
+                return put_back(result, false);
+            }
         }
         transform_window(state, buffer_, yield);
         window_offset_ = offset;
-        if (may_defer && offset == 0 && length == status_.size) {
+        if (deferrable) {
             deferred_ = true;
             return {};
-        }
-        if (auto error = journal_.sync()) {
-            return put_back(fail(FileStep::record, error), false);
         }
         if (FileResult result = write_window(false); !result.ok()) {
             return result;
@@ -153,6 +156,39 @@ FileResult InPlaceEncryption::run(EngineState& state, const Yield& yield,
     }
     if (auto error = check_size()) {
         return put_back(fail(FileStep::write, error), false);
+    }
+    return {};
+}
+
+// The samples of buffer_, the file's plain bytes at `offset`, go into the record.
+FileResult InPlaceEncryption::record_window(std::int64_t offset) {
+    if (FileResult result = begin_record(); !result.ok()) {
+        return result;
+    }
+    const JournalWindow window{offset, static_cast<std::int64_t>(buffer_.size()),
+                               samples_.take(offset, buffer_)};
+    if (auto error = journal_.add_window(number_, window)) {
+        return fail(FileStep::record, error);
+    }
+    recorded_end_ = offset + window.length;
+    return {};
+}
+
+// Records several windows ahead with one flush of the record: each is read twice, the second
+// time from the cache, rather than the record being flushed once a window.
+FileResult InPlaceEncryption::record_ahead(std::int64_t offset) {
+    const std::int64_t end = std::min(status_.size, offset + window_bytes_ * windows_per_record_);
+    for (std::int64_t start = offset; start < end; start += window_bytes_) {
+        buffer_.resize(static_cast<std::size_t>(std::min(window_bytes_, end - start)));
+        if (auto error = read_exactly(file_, start, buffer_)) {
+            return fail(FileStep::read, error);
+        }
+        if (FileResult result = record_window(start); !result.ok()) {
+            return result;
+        }
+    }
+    if (auto error = journal_.sync()) {
+        return fail(FileStep::record, error);
     }
     return {};
 }

@@ -22,7 +22,7 @@ public:
     // `mask` is state's key laid over a block, shared by every file of a run.
     InPlaceEncryption(const EngineState& state, std::shared_ptr<const BlockMask> mask,
                       RecoveryJournal& journal, RandomAccessFile& file, std::filesystem::path path,
-                      const FileStatus& status, std::int64_t window_bytes);
+                      const FileStatus& status, std::int64_t window_bytes, int windows_per_record);
 
     // Finishes the windows an earlier, interrupted run recorded for this file, or a copy of it;
     // the entry has been matched with the file's bytes.
@@ -50,6 +50,8 @@ public:
 
 private:
     FileResult begin_record();
+    FileResult record_window(std::int64_t offset);
+    FileResult record_ahead(std::int64_t offset);
     // Checks the length, which another program may have changed.
     std::error_code check_size();
     FileResult fail(FileStep step, std::error_code error);
@@ -66,6 +68,7 @@ private:
     std::filesystem::path path_;
     FileStatus status_;
     std::int64_t window_bytes_;
+    std::int64_t windows_per_record_;
     std::int64_t block_size_;
     std::string password_;
     int skip_step_;
@@ -80,6 +83,7 @@ private:
     std::int64_t start_ = 0;         // where this run's own windows begin
     std::int64_t written_ = 0;       // this run's windows are written up to here
     std::int64_t window_offset_ = 0; // of the window in buffer_
+    std::int64_t recorded_end_ = 0;  // the record covers the file up to here
 };
 
 } // namespace ferrocase

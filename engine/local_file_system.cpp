@@ -4,11 +4,13 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <optional>
 #include <random>
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace ferrocase {
@@ -301,9 +303,31 @@ public:
     }
 
     std::error_code create_directories(const std::filesystem::path& folder) override {
+        std::filesystem::path existing = folder;
         std::error_code error;
+        while (!existing.empty() && !std::filesystem::exists(existing, error) &&
+               existing.has_relative_path()) {
+            existing = existing.parent_path();
+        }
+        if (existing == folder) {
+            return {};
+        }
         std::filesystem::create_directories(folder, error);
+        // A new folder's name is on disk only once the folder above it is synced: every one made
+        // here, and the first that was there before.
+        for (std::filesystem::path made = folder; !error; made = made.parent_path()) {
+            error = sync_directory(made);
+            if (made == existing || !made.has_relative_path()) {
+                break;
+            }
+        }
         return error;
+    }
+
+    bool survives_power_cut(const std::filesystem::path& path) override {
+        struct statfs info {};
+        return ::statfs(path.c_str(), &info) != 0 ||
+               (info.f_type != TMPFS_MAGIC && info.f_type != RAMFS_MAGIC);
     }
 
     std::vector<std::filesystem::path> list(const std::filesystem::path& folder) override {

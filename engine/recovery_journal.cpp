@@ -185,6 +185,7 @@ std::error_code RecoveryJournal::open_own() {
         return sync_error;
     }
     own_ = std::move(journal);
+    kept_in_memory_ = !fs_.survives_power_cut(folder_);
     return {};
 }
 

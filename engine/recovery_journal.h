@@ -63,6 +63,8 @@ public:
     void close(bool completed);
 
     const std::filesystem::path& folder() const { return folder_; }
+    // This run's record was kept where a power cut loses it.
+    bool kept_in_memory() const { return kept_in_memory_; }
 
 private:
     struct Journal;
@@ -77,6 +79,7 @@ private:
     std::vector<UnfinishedEncryption> earlier_;
     std::vector<std::filesystem::path> unreadable_;
     std::uint32_t next_number_ = 0;
+    bool kept_in_memory_ = false;
 };
 
 // $XDG_STATE_HOME/ferrocase/unfinished, or the same under ~/.local/state; empty when neither

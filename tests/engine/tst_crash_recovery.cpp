@@ -61,6 +61,7 @@ std::optional<Bytes> strong_plain(CrashFileSystem& disk, const fs::path& file) {
 
 DurableRun::Limits small_limits() {
     return {.window_bytes = 320000,
+            .windows_per_record = 2,
             .pending_files = 3,
             .pending_bytes = 1 << 20,
             .pending_time = std::chrono::hours(1)};

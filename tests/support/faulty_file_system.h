@@ -44,6 +44,9 @@ public:
     std::error_code create_directories(const std::filesystem::path& folder) override {
         return real_.create_directories(folder);
     }
+    bool survives_power_cut(const std::filesystem::path& path) override {
+        return real_.survives_power_cut(path);
+    }
     std::vector<std::filesystem::path> list(const std::filesystem::path& folder) override {
         return real_.list(folder);
     }
