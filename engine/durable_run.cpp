@@ -42,10 +42,13 @@ DurableRun::DurableRun(FileSystem& fs, std::filesystem::path journal_folder, Lim
     const std::int64_t unit = std::lcm<std::int64_t>(EngineState{}.block_size, sector_size);
     limits_.window_bytes = std::max(unit, limits_.window_bytes / unit * unit);
     journal_.load_unfinished();
+    fs_.note_temporary_names(
+        [this](const std::filesystem::path& name) { return journal_.note_temporary(name); });
 }
 
 DurableRun::~DurableRun() {
     finish();
+    fs_.note_temporary_names({});
 }
 
 void DurableRun::finish() {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -99,6 +100,17 @@ public:
     virtual std::vector<std::filesystem::path> list(const std::filesystem::path& folder) = 0;
     // A new named file, created empty and locked like an opened one; fails if the name exists.
     virtual OpenedFile create_exclusive(const std::filesystem::path& path) = 0;
+
+    // Told each hidden name before a new file gets it, so that a run that stops before the name
+    // goes leaves it for the next run to remove; the file fails when the note does.
+    using NameNote = std::function<std::error_code(const std::filesystem::path&)>;
+    void note_temporary_names(NameNote note) { note_ = std::move(note); }
+
+protected:
+    const NameNote& name_note() const { return note_; }
+
+private:
+    NameNote note_;
 };
 
 // Reads all of `bytes` at `offset`. A read that ends early means the file shrank meanwhile:
@@ -108,5 +120,8 @@ std::error_code read_exactly(RandomAccessFile& file, std::int64_t offset,
 
 // The machine's own file system.
 FileSystem& local_file_system();
+// The same as on file systems that have no unnamed files (FAT, many network file systems):
+// new files are written under a hidden name until they are put in place.
+FileSystem& local_file_system_without_unnamed_files();
 
 } // namespace ferrocase

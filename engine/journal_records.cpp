@@ -158,6 +158,13 @@ void apply(Contents& contents, std::uint8_t kind, std::string_view payload) {
             contents.settled.insert(number);
         }
         break;
+    case temporary: {
+        std::filesystem::path path;
+        if (fields.get_path(path)) {
+            contents.temporaries.push_back(path);
+        }
+        break;
+    }
     case plan_dropped:
         contents.planned.clear();
         contents.settled.clear();
@@ -231,6 +238,12 @@ std::string planned_payload(const std::vector<std::filesystem::path>& files) {
     for (const auto& file : files) {
         put_path(payload, file);
     }
+    return payload;
+}
+
+std::string path_payload(const std::filesystem::path& path) {
+    std::string payload;
+    put_path(payload, path);
     return payload;
 }
 

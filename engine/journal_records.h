@@ -58,6 +58,7 @@ enum Kind : std::uint8_t {
     planned = 5,      // the run's whole list, in order
     settled = 6,      // a file of the list has been taken
     plan_dropped = 7, // the list has been offered to the user, or is no longer of use
+    temporary = 8,    // a hidden name about to be given to a new file
 };
 
 // One record, framed with its length and its own checksum.
@@ -70,12 +71,14 @@ std::string file_payload(const UnfinishedEncryption& entry);
 std::string window_payload(std::uint32_t number, const JournalWindow& window);
 std::string number_payload(std::uint32_t number);
 std::string planned_payload(const std::vector<std::filesystem::path>& files);
+std::string path_payload(const std::filesystem::path& path);
 
 // What a record file says, read up to its end or to a torn tail.
 struct Contents {
     std::map<std::uint32_t, UnfinishedEncryption> entries;
     std::vector<std::filesystem::path> planned;
     std::set<std::uint32_t> settled;
+    std::vector<std::filesystem::path> temporaries;
     // Where the next record goes: after the last one that checked.
     std::int64_t end = 0;
     // A record failed its checksum, or the file was cut, where a crash cannot have left it so.

@@ -45,9 +45,10 @@ public:
     explicit LocalFile(int descriptor) : descriptor_(descriptor) {}
     // A new file that replaces `target` when put in place; `temporary` is its name until then,
     // or empty when it has none.
-    LocalFile(int descriptor, std::filesystem::path target, std::filesystem::path temporary)
+    LocalFile(int descriptor, std::filesystem::path target, std::filesystem::path temporary,
+              FileSystem::NameNote note)
         : descriptor_(descriptor), target_(std::move(target)), temporary_(std::move(temporary)),
-          is_new_(true) {}
+          note_(std::move(note)), is_new_(true) {}
     ~LocalFile() override { close(); }
     LocalFile(const LocalFile&) = delete;
     LocalFile& operator=(const LocalFile&) = delete;
@@ -141,6 +142,11 @@ public:
         // removes the leftover.
         const std::filesystem::path temporary = folder_of(target_) / temporary_name(target_);
         remove_leftover(temporary);
+        if (note_) {
+            if (auto error = note_(temporary)) {
+                return error;
+            }
+        }
         if (link_to(temporary) != 0) {
             return last_error();
         }
@@ -181,6 +187,7 @@ private:
     int descriptor_;
     std::filesystem::path target_;
     std::filesystem::path temporary_;
+    FileSystem::NameNote note_;
     bool is_new_ = false;
     std::optional<FileStatus> opened_;
 };
@@ -221,6 +228,8 @@ OpenedFile open_regular_file(const std::filesystem::path& path, int access) {
 
 class LocalFileSystem : public FileSystem {
 public:
+    explicit LocalFileSystem(bool unnamed_files) : unnamed_files_(unnamed_files) {}
+
     OpenedFile open_for_reading(const std::filesystem::path& path) override {
         return open_regular_file(path, O_RDONLY);
     }
@@ -240,17 +249,25 @@ public:
         const std::filesystem::path temporary = folder / temporary_name(target);
         remove_leftover(temporary);
         CreatedFile created;
-        int descriptor = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC | O_NOCTTY, mode);
+        int descriptor =
+            unnamed_files_ ? ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC | O_NOCTTY, mode)
+                           : -1;
         if (descriptor >= 0) {
-            created.file = std::make_unique<LocalFile>(descriptor, target, std::filesystem::path{});
-        } else if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
+            created.file = std::make_unique<LocalFile>(descriptor, target, std::filesystem::path{},
+                                                       name_note());
+        } else if (!unnamed_files_ || errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
             // No unnamed files here: a hidden name that the next run removes if need be.
+            if (name_note()) {
+                if (auto error = name_note()(temporary)) {
+                    return {nullptr, error};
+                }
+            }
             descriptor =
                 ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
             if (descriptor < 0) {
                 return {nullptr, last_error()};
             }
-            created.file = std::make_unique<LocalFile>(descriptor, target, temporary);
+            created.file = std::make_unique<LocalFile>(descriptor, target, temporary, name_note());
         } else {
             return {nullptr, last_error()};
         }
@@ -351,12 +368,20 @@ public:
         }
         return {std::move(file), {}};
     }
+
+private:
+    bool unnamed_files_;
 };
 
 } // namespace
 
 FileSystem& local_file_system() {
-    static LocalFileSystem file_system;
+    static LocalFileSystem file_system(true);
+    return file_system;
+}
+
+FileSystem& local_file_system_without_unnamed_files() {
+    static LocalFileSystem file_system(false);
     return file_system;
 }
 

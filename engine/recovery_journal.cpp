@@ -102,6 +102,11 @@ void RecoveryJournal::load_unfinished() {
             continue;
         }
         format::Contents contents = format::parse(bytes);
+        for (const auto& leftover : contents.temporaries) {
+            if (!fs_.remove(leftover)) {
+                removed_leftovers_.push_back(leftover);
+            }
+        }
         auto journal = std::make_unique<Journal>();
         journal->path = path;
         journal->file = std::move(file);
@@ -187,6 +192,14 @@ std::error_code RecoveryJournal::open_own() {
     own_ = std::move(journal);
     kept_in_memory_ = !fs_.survives_power_cut(folder_);
     return {};
+}
+
+std::error_code RecoveryJournal::note_temporary(const std::filesystem::path& name) {
+    if (auto error = open_own()) {
+        return error;
+    }
+    own_->append(format::temporary, format::path_payload(absolute_path(name)));
+    return sync();
 }
 
 std::error_code RecoveryJournal::plan(const std::vector<std::filesystem::path>& files) {

@@ -37,6 +37,12 @@ public:
     std::vector<std::filesystem::path> remaining() const;
     // Records that cannot be read at all, so that no file of theirs can be told.
     const std::vector<std::filesystem::path>& unreadable() const { return unreadable_; }
+    // Hidden names that ended runs left, which may hold plain text, and were removed.
+    const std::vector<std::filesystem::path>& removed_leftovers() const {
+        return removed_leftovers_;
+    }
+    // On disk before it returns: a hidden name this run is about to give a new file.
+    std::error_code note_temporary(const std::filesystem::path& name);
 
     // This run's list of files, kept until the run has taken them all.
     std::error_code plan(const std::vector<std::filesystem::path>& files);
@@ -78,6 +84,7 @@ private:
     std::vector<std::unique_ptr<Journal>> taken_over_;
     std::vector<UnfinishedEncryption> earlier_;
     std::vector<std::filesystem::path> unreadable_;
+    std::vector<std::filesystem::path> removed_leftovers_;
     std::uint32_t next_number_ = 0;
     bool kept_in_memory_ = false;
 };

@@ -6,6 +6,8 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace ferrocase;
 using namespace ferrocase::testing;
@@ -205,6 +207,32 @@ private slots:
                      make_error_code(EngineError::same_destination));
             QCOMPARE(read_file(path("a")), other);
         }
+    }
+
+    // Where a file system has no unnamed files, a decryption is written under a hidden name; a
+    // run killed then leaves plain text under it, which the next run removes and names.
+    void hiddenNameOfAKilledRunIsRemoved() {
+        const Bytes other = random_bytes(5000, 11);
+        write_file(path("a.fxe"), protect(other, password, 1));
+        const pid_t child = ::fork();
+        if (child == 0) {
+            EngineState state = engine_state();
+            DurableRun run(local_file_system_without_unnamed_files(), path("state"));
+            run.decrypt(state, path("a.fxe"), path("a"), 0, [] {});
+            ::_exit(0); // killed before the new file was put in place
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        const auto left = folder_listing_paths(folder.path().toStdString());
+        const auto hidden = std::find_if(left.begin(), left.end(), [](const fs::path& name) {
+            return name.filename().native().starts_with(".");
+        });
+        QVERIFY(hidden != left.end());
+        QCOMPARE(read_file(*hidden), other);
+
+        DurableRun next(local_file_system(), path("state"));
+        QCOMPARE(next.journal().removed_leftovers(), std::vector<fs::path>{*hidden});
+        QVERIFY(!fs::exists(*hidden));
     }
 };
 
