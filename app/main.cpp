@@ -2,6 +2,7 @@
 #include "batch/queue_selection.h"
 #include "engine/recovery_journal.h"
 #include "shell/command_line.h"
+#include "shell/desktop_unregistration.h"
 #include "shell/file_type_registry.h"
 #include "shell/opened_document.h"
 #include "shell/single_instance.h"
@@ -12,10 +13,15 @@
 
 #include <QApplication>
 #include <QTimer>
+#include <iostream>
 #include <string>
 #include <vector>
 
 int main(int argc, char* argv[]) {
+    // Needs no display: a user may uninstall from a text console.
+    if (argc == 2 && std::string(argv[1]) == "--unregister") {
+        return ferrocase::unregister_for_user(std::cout, std::cerr);
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationVersion(ferrocase::version);
     QGuiApplication::setDesktopFileName(QStringLiteral(FERROCASE_APP_ID));
