@@ -4,6 +4,7 @@
 #include "tests/support/file_helpers.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -11,7 +12,7 @@ using namespace ferrocase;
 using namespace ferrocase::testing;
 namespace fs = std::filesystem;
 
-// Which files a run takes, and how their names are printed.
+// Which files a run takes, how their names are printed, and how bash completes its options.
 class CliFilesTest : public QObject {
     Q_OBJECT
 
@@ -116,6 +117,47 @@ private slots:
         QCOMPARE(QString(process.readAllStandardError()), err);
         QCOMPARE(process.readAllStandardOutput(), QByteArray());
         QVERIFY(read_file(path("f")) != random_bytes(10, 3));
+    }
+
+    // What bash offers after the words typed so far; "*help*" stands for every option --help shows.
+    void bashCompletesTheOptions_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("offered");
+        QTest::addRow("an option's start") << "--sk"
+                                           << "--skip";
+        QTest::addRow("a skip level") << "--skip "
+                                      << "0 1 2 3 4";
+        QTest::addRow("every option of the help") << "-"
+                                                  << "*help*";
+    }
+
+    void bashCompletesTheOptions() {
+        QFETCH(QString, typed);
+        QFETCH(QString, offered);
+        if (offered == "*help*") {
+            QProcess help;
+            help.start(FERROCASE_CLI_PATH, {"--help"});
+            QVERIFY(help.waitForFinished(30000));
+            const QRegularExpression option(R"(^  (?:(-\w), )?(--[a-z-]+))",
+                                            QRegularExpression::MultilineOption);
+            QStringList options;
+            for (const auto& match : option.globalMatch(help.readAllStandardOutput())) {
+                options << match.captured(2) << match.captured(1);
+            }
+            options.removeAll("");
+            options.sort();
+            offered = options.join(' ');
+        }
+        QProcess bash;
+        bash.start("bash", QStringList{"-c",
+                                       "source \"$0\"; COMP_WORDS=(ferrocase-cli \"$@\"); "
+                                       "COMP_CWORD=$#; _ferrocase_cli; "
+                                       "printf '%s\\n' \"${COMPREPLY[@]}\" | LC_ALL=C sort",
+                                       FERROCASE_COMPLETION_PATH} +
+                               typed.split(' '));
+        QVERIFY(bash.waitForFinished(30000));
+        QCOMPARE(QString(bash.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts).join(' '),
+                 offered);
     }
 
     void passwordIsAskedOnceOnlyForStrongDecryptions_data() {

@@ -3,13 +3,16 @@
 #include "shell/freedesktop_file_type_registry.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace ferrocase;
 
-// The user's choice of a default program for the file type, and undoing a registration.
+// The user's choice of a default program for the file type, undoing a registration, and the
+// manual's account of both.
 class UserDefaultTest : public QObject {
     Q_OBJECT
 
@@ -92,6 +95,37 @@ private slots:
         for (const char* gone : {"data/applications/Ferrocase.desktop",
                                  "data/mime/packages/ferrocase-fxe.xml", "config/Ferrocase"}) {
             QVERIFY2(!QFileInfo::exists(path(gone)), gone);
+        }
+    }
+
+    // The names a first start writes are the ones ferrocase(1) gives, and the manual names none
+    // under ~/.local/share that a start does not write.
+    void theManualNamesTheFilesAStartWrites() {
+        startProgram();
+        QStringList written;
+        for (const auto& [folder, shown] :
+             {std::pair{"data", "~/.local/share"}, std::pair{"config", "~/.config"}}) {
+            QDirIterator found(path(folder), QDir::Files, QDirIterator::Subdirectories);
+            while (found.hasNext()) {
+                written << shown + found.next().mid(path(folder).size());
+            }
+        }
+        QFile page(FERROCASE_MANUAL_PATH);
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(page.readAll());
+        const QString files = text.section(".SH FILES\n", 1).section("\n.SH ", 0, 0);
+        QStringList named;
+        for (const auto& match :
+             QRegularExpression(R"(^\.I (~/\S+)$)", QRegularExpression::MultilineOption)
+                 .globalMatch(files)) {
+            named << match.captured(1).replace("\\-", "-");
+        }
+        for (const QString& file : written) {
+            QVERIFY2(named.contains(file), qPrintable(file));
+        }
+        for (const QString& file : named) {
+            QVERIFY2(!file.startsWith("~/.local/share/") || written.contains(file),
+                     qPrintable(file));
         }
     }
 };
