@@ -22,8 +22,9 @@ with --strong into name.fxs.
                         characters may be used in its password. ".fxs" files
                         are decrypted with or without it.
   -r, --recursive       take every regular file below each FILE that is a
-                        folder, in name order; symbolic links are not followed
-                        and other file systems mounted below are not entered.
+                        folder, in name order; symbolic links below it are not
+                        followed and other file systems mounted below are not
+                        entered.
   --skip LEVEL          byte skipping, 0 to 4 (default 0): only every
                         (LEVEL+1)-th byte is changed. Faster, but weaker.
                         Decrypt with the level you encrypted with.

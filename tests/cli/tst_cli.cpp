@@ -317,6 +317,9 @@ private slots:
         QCOMPARE(outcome.exitCode, 0);
         QVERIFY2(outcome.out.contains(shown), qPrintable(outcome.out));
         QVERIFY(outcome.err.isEmpty());
+        for (const QString& line : outcome.out.split('\n')) {
+            QVERIFY2(line.size() <= 80, qPrintable(line)); // a terminal's width
+        }
     }
 
     void usageErrorsGoToStandardError() {
