@@ -1,6 +1,7 @@
 #include "folders/folder_walk.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <optional>
 #include <string_view>
 #include <sys/stat.h>
@@ -43,12 +44,12 @@ FolderWalk walk_folder(const std::filesystem::path& folder,
     FolderWalk walk;
     // The folder itself may be reached through a link, as a file named on its own may.
     const auto top = identity_of(folder, true);
-    const auto state = identity_of(state_folder, true);
     if (!top) {
         walk.failed_path = folder;
         walk.error = std::error_code(errno, std::generic_category());
         return walk;
     }
+    const auto state = identity_of(state_folder, true);
     fs::recursive_directory_iterator entry(folder, walk.error);
     // An iterator that fails becomes the end; the entry before it names the folder it could not
     // open or finish.

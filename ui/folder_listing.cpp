@@ -5,7 +5,9 @@
 #include "ui/message_box.h"
 #include "ui/native_path.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProgressDialog>
 
 namespace ferrocase {
@@ -18,13 +20,16 @@ files_in_dropped_folders(QWidget* parent, const std::vector<std::filesystem::pat
     }
     const QString shown = names.join(QStringLiteral(", "));
 
-    // Only a listing that takes a while shows the box.
+    // Only a listing that takes a while shows the box; events are let through now and then, so
+    // that it appears and its Cancel button answers.
     QProgressDialog progress(parent);
     progress.setWindowTitle(QStringLiteral("Ferrocase"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setRange(0, 0);
-    progress.setMinimumDuration(500);
+    QElapsedTimer listing;
+    listing.start();
     std::vector<std::filesystem::path> files;
+    QStringList failures;
     for (const auto& folder : folders) {
         const std::size_t found_before = files.size();
         const FolderWalk walk =
@@ -32,15 +37,26 @@ files_in_dropped_folders(QWidget* parent, const std::vector<std::filesystem::pat
                 progress.setLabelText(QStringLiteral("Listing the files in %1: %2 found")
                                           .arg(shown)
                                           .arg(found_before + found));
-                progress.setValue(0);
+                if (!progress.isVisible() && listing.elapsed() >= 500) {
+                    progress.show();
+                }
+                QCoreApplication::processEvents();
                 return !progress.wasCanceled();
             });
         if (walk.cancelled) {
             return {};
         }
+        if (walk.error) {
+            failures << QStringLiteral("Could not read the folder %1: %2")
+                            .arg(QDir::toNativeSeparators(from_native_path(walk.failed_path)),
+                                 QString::fromStdString(walk.error.message()));
+        }
         files.insert(files.end(), walk.files.begin(), walk.files.end());
     }
     progress.reset();
+    if (!failures.isEmpty()) {
+        show_message(parent, failures.join(QLatin1Char('\n')), MessageIcon::exclamation);
+    }
     if (files.empty() ||
         !ask_question(parent, QStringLiteral("Queue the %1 files in folder %2 and its subfolders?")
                                   .arg(files.size())
