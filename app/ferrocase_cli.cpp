@@ -1,5 +1,7 @@
+#include "cli/checked_output.h"
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
+#include "cli/file_list.h"
 #include "cli/password_input.h"
 #include "cli/stop_signals.h"
 #include "engine/recovery_journal.h"
@@ -7,25 +9,31 @@
 #include <iostream>
 #include <unistd.h>
 
-int main(int argc, char** argv) {
+namespace {
+
+int run(const ferrocase::cli::ParsedOptions& parsed, std::ostream& out) {
     using namespace ferrocase::cli;
-    const ParsedOptions parsed = parse_options({argv + 1, argv + argc});
     if (parsed.options.help) {
-        std::cout << usage_text;
+        out << usage_text;
         return 0;
     }
     if (parsed.options.version) {
-        std::cout << version_text();
+        out << version_text();
         return 0;
     }
     if (!parsed.error.empty()) {
         std::cerr << "ferrocase-cli: " << parsed.error << "\nTry 'ferrocase-cli --help'.\n";
         return 2;
     }
-    const CliOptions& options = parsed.options;
+    CliOptions options = parsed.options;
+    const FileList list =
+        list_files(options.files, options.recursive, ferrocase::default_journal_folder());
+    options.files = list.files;
+    const Verification verification =
+        only_strong_decryptions(options) ? Verification::none : Verification::typed_twice;
     const PasswordInput password = options.password_file
-                                       ? password_from_file(*options.password_file)
-                                       : password_from_terminal();
+                                       ? password_from_file(*options.password_file, verification)
+                                       : password_from_terminal(verification);
     const std::string& refusal = !password.error.empty()          ? password.error
                                  : needs_legacy_password(options) ? password.legacy_error
                                                                   : password.error;
@@ -33,8 +41,31 @@ int main(int argc, char** argv) {
         std::cerr << "ferrocase-cli: " << refusal << "\n";
         return 2;
     }
+    for (const std::string& failure : list.failures) {
+        std::cerr << "ferrocase-cli: " << failure << "\n";
+    }
+    std::ostream silent(nullptr);
     std::ostream* progress = ::isatty(STDERR_FILENO) ? &std::cerr : nullptr;
     const StopSignals& stop = catch_stop_signals();
-    return run_files(options, password.bytes, password.strong, ferrocase::local_file_system(),
-                     ferrocase::default_journal_folder(), std::cout, std::cerr, progress, stop);
+    const int status =
+        run_files(options, password.bytes, password.strong, ferrocase::local_file_system(),
+                  ferrocase::default_journal_folder(), options.quiet ? silent : out, std::cerr,
+                  progress, stop);
+    return status == 0 && !list.failures.empty() ? 1 : status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace ferrocase::cli;
+    CheckedOutput standard_output(STDOUT_FILENO);
+    std::ostream out(&standard_output);
+    const int status = run(parse_options({argv + 1, argv + argc}), out);
+    // As GNU tools do: output that never arrived is a failure, even when every file was done.
+    if (const auto error = standard_output.finish()) {
+        std::cerr << "ferrocase-cli: could not write to standard output: " << error.message()
+                  << "\n";
+        return status == 0 ? 1 : status;
+    }
+    return status;
 }

@@ -19,7 +19,7 @@ int main(int argc, char* argv[]) {
     // The arguments as the bytes they are: a file name need not be valid UTF-8.
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const auto request = ferrocase::read_gui_arguments(arguments);
-    // Help and version are answered before any display is needed.
+    // Help, version and unregistering are answered before any display is needed.
     if (const auto status =
             ferrocase::answer_without_window(request, ferrocase::version, std::cout, std::cerr)) {
         return *status;

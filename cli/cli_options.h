@@ -11,6 +11,8 @@ struct CliOptions {
     bool allow_multiple_encryption = false;
     bool delete_originals = false;
     bool strong = false;                      // encrypt into name.fxs
+    bool recursive = false;                   // a folder stands for the files below it
+    bool quiet = false;                       // no line for each file done
     std::optional<std::string> password_file; // "-" is standard input
     bool help = false;
     bool version = false;

@@ -2,6 +2,7 @@
 
 #include "batch/queued_file.h"
 #include "batch/strong_queued_file.h"
+#include "cli/shown_name.h"
 
 #include <chrono>
 #include <filesystem>
@@ -51,6 +52,13 @@ private:
     bool shown_ = false;
 };
 
+// The result's own text, with its names made safe to print.
+std::string shown_failure(FileResult result) {
+    result.path = shown_name(result.path.native());
+    result.other = shown_name(result.other.native());
+    return result.describe();
+}
+
 // Writes a line for each file the run has settled; false when any failed or was skipped.
 bool report(AppState& state, DurableRun& run, const std::vector<FileMode>& modes, std::ostream& out,
             std::ostream& err, ProgressLine& line) {
@@ -62,8 +70,7 @@ bool report(AppState& state, DurableRun& run, const std::vector<FileMode>& modes
         const FileMode mode = modes[static_cast<std::size_t>(outcome.tag)];
         if (!result.ok()) {
             all_ok = false;
-            err << (result.failed_step == FileStep::repeated ? "" : "failed     ")
-                << result.describe() << std::endl;
+            err << "ferrocase-cli: " << shown_failure(result) << std::endl;
             continue;
         }
         if (result.skipped_finished) {
@@ -72,13 +79,13 @@ bool report(AppState& state, DurableRun& run, const std::vector<FileMode>& modes
             continue;
         }
         if (mode == FileMode::encrypt) {
-            out << "encrypted  " << row.source.string()
+            out << "encrypted  " << shown_name(row.source.native())
                 << (result.finished_interrupted ? " (finished an interrupted encryption)" : "")
                 << std::endl;
             continue;
         }
         out << (mode == FileMode::strong_encrypt ? "encrypted  " : "decrypted  ")
-            << row.source.string() << " -> " << row.destination.string();
+            << shown_name(row.source.native()) << " -> " << shown_name(row.destination.native());
         if (should_remove_original(state, mode, result) ||
             should_unlink_plain_original(state, mode, result)) {
             std::error_code ignored;
@@ -86,7 +93,7 @@ bool report(AppState& state, DurableRun& run, const std::vector<FileMode>& modes
             if (const auto error = run.remove_original(outcome.tag, row.source, delete_original)) {
                 all_ok = false;
                 out << std::endl;
-                err << "failed     could not delete " << row.source.string() << ": "
+                err << "ferrocase-cli: could not delete " << shown_name(row.source.native()) << ": "
                     << error.message() << std::endl;
                 continue;
             }
@@ -107,6 +114,16 @@ bool needs_legacy_password(const CliOptions& options) {
         }
     }
     return false;
+}
+
+bool only_strong_decryptions(const CliOptions& options) {
+    for (const auto& file : options.files) {
+        if (choose_file_mode(file, options.allow_multiple_encryption, options.strong) !=
+            FileMode::strong_decrypt) {
+            return false;
+        }
+    }
+    return true;
 }
 
 int run_files(const CliOptions& options, const std::string& password,

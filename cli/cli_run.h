@@ -22,4 +22,7 @@ int run_files(const CliOptions& options, const std::string& password,
 // Whether any of the files would use the legacy format.
 bool needs_legacy_password(const CliOptions& options);
 
+// Whether every file is a strong file to decrypt, which tells a wrong password by itself.
+bool only_strong_decryptions(const CliOptions& options);
+
 } // namespace ferrocase::cli

@@ -1,10 +1,13 @@
 #include "cli/password_input.h"
 
 #include "cli/echo_off.h"
+#include "cli/shown_name.h"
 #include "engine/password_encoding.h"
 #include "strong/password_text.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -163,10 +166,12 @@ std::optional<std::string> ask_without_echo(int terminal, const char* prompt) {
     return line;
 }
 
-PasswordInput ask_twice(int terminal) {
+PasswordInput ask(int terminal, Verification verification_wanted) {
     const auto password = ask_without_echo(terminal, "Password: ");
-    const auto verification =
-        password ? ask_without_echo(terminal, "Verify password: ") : std::nullopt;
+    // A strong file refuses a wrong password by itself, so a typing error costs nothing.
+    const auto verification = !password || verification_wanted == Verification::none
+                                  ? password
+                                  : ask_without_echo(terminal, "Verify password: ");
     if (!password || !verification) {
         return refused("no password read from the terminal");
     }
@@ -205,30 +210,31 @@ PasswordInput check_password(std::string_view utf8, std::string_view verificatio
     return input;
 }
 
-PasswordInput password_from_file(const std::string& path) {
+PasswordInput password_from_file(const std::string& path, Verification verification) {
     if (path == "-") {
         if (::isatty(STDIN_FILENO)) {
-            return ask_twice(STDIN_FILENO);
+            return ask(STDIN_FILENO, verification);
         }
         return password_from_line(first_line(std::cin));
     }
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
-        return refused("the password file " + path + " is a folder");
+        return refused("the password file " + shown_name(path) + " is a folder");
     }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        return refused("cannot read the password file " + path);
+        return refused("cannot read the password file " + shown_name(path) + ": " +
+                       std::strerror(errno));
     }
     return password_from_line(first_line(file));
 }
 
-PasswordInput password_from_terminal() {
+PasswordInput password_from_terminal(Verification verification) {
     const int terminal = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
     if (terminal < 0) {
         return refused("no terminal to ask for the password on; use --password-file");
     }
-    PasswordInput input = ask_twice(terminal);
+    PasswordInput input = ask(terminal, verification);
     ::close(terminal);
     return input;
 }

@@ -19,10 +19,14 @@ struct PasswordInput {
 // only bar the password from .fxe files. Both texts are UTF-8.
 PasswordInput check_password(std::string_view utf8, std::string_view verification);
 
-// The first line of a UTF-8 text file without its line end; "-" reads standard input.
-PasswordInput password_from_file(const std::string& path);
+// Whether a password typed on a terminal is asked for a second time.
+enum class Verification { typed_twice, none };
 
-// Asks twice on the controlling terminal, without echo.
-PasswordInput password_from_terminal();
+// The first line of a UTF-8 text file without its line end; "-" reads standard input, or asks
+// when it is a terminal.
+PasswordInput password_from_file(const std::string& path, Verification verification);
+
+// Asks on the controlling terminal, without echo.
+PasswordInput password_from_terminal(Verification verification);
 
 } // namespace ferrocase::cli

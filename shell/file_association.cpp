@@ -9,7 +9,7 @@ namespace ferrocase {
 
 namespace {
 
-constexpr const char* file_class = "Ferrocase";
+constexpr const char* file_class = ferrocase_file_class;
 constexpr const char* extension = ".fxe";
 
 // Quoted as a Windows command line is split again: a double quote of the name's own is preceded by

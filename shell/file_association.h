@@ -8,6 +8,9 @@
 
 namespace ferrocase {
 
+// The class of file this program registers; the desktop entry and the MIME type are named after it.
+inline constexpr const char* ferrocase_file_class = "Ferrocase";
+
 // The command the desktop runs to open a document: the executable, quoted the Windows way when it
 // holds a blank or a double quote, then shell in="%1".
 std::string open_command(const std::string& executable);

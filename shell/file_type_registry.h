@@ -33,8 +33,7 @@ private:
     std::map<Key, std::string> keys_;
 };
 
-// The desktop this program runs on: freedesktop MIME info and a desktop entry on Linux, the
-// registry on Windows.
+// The desktop this program runs on: freedesktop MIME info and a desktop entry.
 std::unique_ptr<FileTypeRegistry> make_desktop_file_type_registry();
 
 } // namespace ferrocase

@@ -84,6 +84,10 @@ std::string with_list_item(const std::string& list, const std::string& item) {
     return (items + QStringList{QString::fromStdString(item)}).join(';').toStdString() + ';';
 }
 
+std::string first_list_item(const std::string& list) {
+    return list.substr(0, list.find(';'));
+}
+
 void start_if_installed(const QString& tool, const QStringList& arguments) {
     const QString program = QStandardPaths::findExecutable(tool);
     if (!program.isEmpty()) {
@@ -151,6 +155,13 @@ std::string FreedesktopFileTypeRegistry::mime_type_of(const std::string& file_cl
     return "application/x-" + subtype;
 }
 
+bool FreedesktopFileTypeRegistry::is_ferrocase_entry(const std::string& desktop_id) {
+    // Entries in subfolders of applications/ get the folder in their name
+    // ("old-Ferrocase.desktop"), and the installed entry is named after the project.
+    const std::string id = lower_case(desktop_id);
+    return id.ends_with(".desktop") && id.find("ferrocase") != std::string::npos;
+}
+
 void FreedesktopFileTypeRegistry::bind_extension(const std::string& extension,
                                                  const std::string& file_class) {
     const std::string mime_type = mime_type_of(file_class);
@@ -168,8 +179,13 @@ void FreedesktopFileTypeRegistry::bind_extension(const std::string& extension,
                               with_list_item(handled.value_or(""), mime_type));
     }
 
+    // The user's choice of another program stands; only none, or one of ours, is replaced.
     const auto defaults = folders_.config_home / "mimeapps.list";
-    if (const auto content = read_file_(defaults)) {
+    const auto content = read_file_(defaults);
+    const auto chosen =
+        content ? key_file_value(*content, defaults_group, mime_type) : std::nullopt;
+    if (content && (!chosen || first_list_item(*chosen).empty() ||
+                    is_ferrocase_entry(first_list_item(*chosen)))) {
         write_if_changed(defaults, with_key_file_value(*content, defaults_group, mime_type,
                                                        entry.filename().string()));
     }
@@ -216,13 +232,16 @@ void FreedesktopFileTypeRegistry::refresh_later(const QString& tool,
                        });
 }
 
-std::unique_ptr<FileTypeRegistry> make_desktop_file_type_registry() {
+FreedesktopFileTypeRegistry::Folders user_desktop_folders() {
     const auto folder = [](QStandardPaths::StandardLocation location) {
         return QFileInfo(QStandardPaths::writableLocation(location)).filesystemFilePath();
     };
-    return std::make_unique<FreedesktopFileTypeRegistry>(
-        FreedesktopFileTypeRegistry::Folders{folder(QStandardPaths::GenericDataLocation),
-                                             folder(QStandardPaths::GenericConfigLocation)});
+    return {folder(QStandardPaths::GenericDataLocation),
+            folder(QStandardPaths::GenericConfigLocation)};
+}
+
+std::unique_ptr<FileTypeRegistry> make_desktop_file_type_registry() {
+    return std::make_unique<FreedesktopFileTypeRegistry>(user_desktop_folders());
 }
 
 } // namespace ferrocase

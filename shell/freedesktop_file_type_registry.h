@@ -16,7 +16,8 @@ namespace ferrocase {
 
 // The file-type store of a freedesktop desktop: a class becomes a desktop entry of that name, an
 // extension bound to a class becomes a MIME type with the extension's glob, handled by that entry
-// and registered as the default for the type; a class's open command becomes the entry's Exec.
+// and registered as the default for the type unless the user chose another program; a class's open
+// command becomes the entry's Exec.
 // Only files that change are written, each one whole or not at all; a write that fails leaves the
 // file as it was and nothing is reported. A file that is there but cannot be read is left alone.
 class FreedesktopFileTypeRegistry : public FileTypeRegistry {
@@ -41,6 +42,8 @@ public:
     // The desktop entry written for a class, and the MIME type that an extension bound to it gets.
     std::filesystem::path desktop_entry_path(const std::string& file_class) const;
     static std::string mime_type_of(const std::string& file_class);
+    // Whether a desktop entry's name is one this program wrote or installed, wherever it was.
+    static bool is_ferrocase_entry(const std::string& desktop_id);
 
 private:
     void bind_extension(const std::string& extension, const std::string& file_class);
@@ -57,5 +60,8 @@ private:
     std::set<QString> pending_refreshes_;
     QObject refresh_context_; // cancels a pending refresh when the registry goes first
 };
+
+// The user's folders: $XDG_DATA_HOME and $XDG_CONFIG_HOME, or their defaults under $HOME.
+FreedesktopFileTypeRegistry::Folders user_desktop_folders();
 
 } // namespace ferrocase

@@ -1,6 +1,7 @@
 #include "shell/gui_arguments.h"
 
 #include "shell/command_line.h"
+#include "shell/desktop_unregistration.h"
 #include "shell/opened_document.h"
 
 #include <algorithm>
@@ -20,6 +21,8 @@ struct GuiOption {
 constexpr GuiOption gui_options[] = {
     {"--help", "-h", GuiRequest::print_help, "show this help and exit"},
     {"--version", "-V", GuiRequest::print_version, "show the version and exit"},
+    {"--unregister", "", GuiRequest::unregister,
+     "remove what earlier starts wrote for this user"},
 };
 
 bool is_shell_word(std::string_view argument) {
@@ -43,7 +46,9 @@ std::string usage() {
                        "Opens the window with the FILEs queued; a window already open takes them "
                        "instead.\n\n";
     for (const GuiOption& option : gui_options) {
-        const std::string names = std::string(option.short_name) + ", " + std::string(option.name);
+        const std::string names =
+            (option.short_name.empty() ? "    " : std::string(option.short_name) + ", ") +
+            std::string(option.name);
         text += "  " + names + std::string(16 - std::min<std::size_t>(names.size(), 15), ' ') +
                 std::string(option.help) + "\n";
     }
@@ -70,7 +75,8 @@ GuiArguments read_gui_arguments(const std::vector<std::string>& arguments) {
         }
         const auto option = std::find_if(
             std::begin(gui_options), std::end(gui_options), [&argument](const GuiOption& known) {
-                return known.name == argument || known.short_name == argument;
+                return known.name == argument ||
+                       (!known.short_name.empty() && known.short_name == argument);
             });
         if (option == std::end(gui_options)) {
             return {GuiRequest::refuse, {}, "unknown option " + argument};
@@ -90,6 +96,8 @@ std::optional<int> answer_without_window(const GuiArguments& arguments, std::str
     case GuiRequest::print_version:
         out << "ferrocase " << version << "\n";
         return 0;
+    case GuiRequest::unregister:
+        return unregister_for_user(out, err);
     case GuiRequest::refuse:
         err << "ferrocase: " << arguments.refusal << "\nTry 'ferrocase --help'.\n";
         return 2;

@@ -10,7 +10,7 @@
 namespace ferrocase {
 
 // What the window program's arguments ask for.
-enum class GuiRequest { open_window, print_help, print_version, refuse };
+enum class GuiRequest { open_window, print_help, print_version, unregister, refuse };
 
 struct GuiArguments {
     GuiRequest request = GuiRequest::open_window;

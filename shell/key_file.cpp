@@ -104,6 +104,30 @@ std::string with_key_file_value(std::string_view content, std::string_view group
     return joined(lines);
 }
 
+std::string without_key_file_entries(
+    std::string_view content, std::string_view group,
+    const std::function<bool(std::string_view key, std::string_view value)>& drop) {
+    std::vector<std::string_view> kept;
+    bool in_group = false;
+    for (const auto line : split_lines(content)) {
+        if (is_group_header(line)) {
+            in_group = is_header_of(line, group);
+        }
+        const auto equals = line.find('=');
+        if (in_group && !is_group_header(line) && equals != std::string_view::npos) {
+            auto key = line.substr(0, equals);
+            key.remove_suffix(key.size() - std::min(key.find_last_not_of(" \t") + 1, key.size()));
+            auto value = line.substr(equals + 1);
+            value.remove_prefix(std::min(value.find_first_not_of(" \t"), value.size()));
+            if (drop(key, value)) {
+                continue;
+            }
+        }
+        kept.push_back(line);
+    }
+    return joined(kept);
+}
+
 std::string escaped_key_file_string(std::string_view text) {
     std::string escaped;
     for (std::size_t i = 0; i < text.size(); ++i) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,11 @@ std::optional<std::string> key_file_value(std::string_view content, std::string_
 // at the end of the group, which is appended when missing.
 std::string with_key_file_value(std::string_view content, std::string_view group,
                                 std::string_view key, std::string_view value);
+
+// The content without the lines of `group` whose key and raw value `drop` picks.
+std::string without_key_file_entries(
+    std::string_view content, std::string_view group,
+    const std::function<bool(std::string_view key, std::string_view value)>& drop);
 
 // A string as a key file's value must hold it: backslashes, line breaks, tabs and a leading
 // blank escaped.

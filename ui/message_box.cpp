@@ -40,6 +40,17 @@ MessagePresenter& presenter() {
     return current;
 }
 
+bool ask_with_modal_box(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Ferrocase"), text,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QuestionPresenter& question_presenter() {
+    static QuestionPresenter current = ask_with_modal_box;
+    return current;
+}
+
 } // namespace
 
 void show_message(QWidget* parent, const QString& text, MessageIcon icon) {
@@ -48,6 +59,15 @@ void show_message(QWidget* parent, const QString& text, MessageIcon icon) {
 
 void set_message_presenter(MessagePresenter replacement) {
     presenter() = replacement ? std::move(replacement) : MessagePresenter(show_modal_box);
+}
+
+bool ask_question(QWidget* parent, const QString& text) {
+    return question_presenter()(parent, text);
+}
+
+void set_question_presenter(QuestionPresenter replacement) {
+    question_presenter() =
+        replacement ? std::move(replacement) : QuestionPresenter(ask_with_modal_box);
 }
 
 } // namespace ferrocase

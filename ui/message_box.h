@@ -20,4 +20,12 @@ using MessagePresenter =
 // presenter brings the modal box back.
 void set_message_presenter(MessagePresenter presenter);
 
+// A question titled "Ferrocase" with Yes and No buttons; true for Yes.
+bool ask_question(QWidget* parent, const QString& text);
+
+using QuestionPresenter = std::function<bool(QWidget* parent, const QString& text)>;
+
+// As set_message_presenter, for questions.
+void set_question_presenter(QuestionPresenter presenter);
+
 } // namespace ferrocase

@@ -63,6 +63,10 @@ void InstallDataTest::installs_each_file_in_its_standard_place_data() {
     QTest::addRow("the manual page of the window") << "share/man/man1/ferrocase.1.gz";
     QTest::addRow("the manual page of the command line") << "share/man/man1/ferrocase-cli.1.gz";
     QTest::addRow("the licence") << "share/doc/ferrocase/copyright";
+    for (const char* program : {"ferrocase", "ferrocase-cli"}) {
+        QTest::addRow("the bash completion of %s", program)
+            << QString("share/bash-completion/completions/") + program;
+    }
 }
 
 void InstallDataTest::icons_are_square_data() {

@@ -9,10 +9,15 @@ MessageRecorder::MessageRecorder() {
             on_message(text);
         }
     });
+    set_question_presenter([this](QWidget*, const QString& text) {
+        questions << text;
+        return answer;
+    });
 }
 
 MessageRecorder::~MessageRecorder() {
     set_message_presenter({});
+    set_question_presenter({});
 }
 
 QStringList MessageRecorder::texts() const {

@@ -13,8 +13,8 @@ struct RecordedMessage {
     MessageIcon icon;
 };
 
-// Records every message instead of showing it, for as long as it lives. on_message runs inside the
-// message, where the modal box would be waiting for the user.
+// Records every message and question instead of showing it, for as long as it lives. on_message
+// runs inside the message, where the modal box would be waiting for the user.
 class MessageRecorder {
 public:
     MessageRecorder();
@@ -24,6 +24,8 @@ public:
 
     QList<RecordedMessage> messages;
     std::function<void(const QString& text)> on_message;
+    QStringList questions; // asked, and answered with `answer`
+    bool answer = true;
 
     QStringList texts() const;
 };
