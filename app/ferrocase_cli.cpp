@@ -2,6 +2,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
 #include "cli/file_list.h"
+#include "cli/forget_files.h"
 #include "cli/password_input.h"
 #include "cli/stop_signals.h"
 #include "engine/recovery_journal.h"
@@ -26,6 +27,10 @@ int run(const ferrocase::cli::ParsedOptions& parsed, std::ostream& out) {
         return 2;
     }
     CliOptions options = parsed.options;
+    if (options.forget) {
+        return forget_files(options.files, ferrocase::local_file_system(),
+                            ferrocase::default_journal_folder(), out, std::cerr);
+    }
     const FileList list =
         list_files(options.files, options.recursive, ferrocase::default_journal_folder());
     options.files = list.files;

@@ -49,8 +49,11 @@ int main(int argc, char* argv[]) {
         window.open_documents(documents);
     }
     QTimer::singleShot(0, &window, [&window] {
-        ferrocase::tell_unfinished_encryptions(&window, ferrocase::local_file_system(),
-                                               ferrocase::default_journal_folder());
+        const auto again = ferrocase::tell_unfinished_encryptions(
+            &window, ferrocase::local_file_system(), ferrocase::default_journal_folder());
+        if (!again.empty()) {
+            window.open_documents(again);
+        }
     });
     return QApplication::exec();
 }

@@ -42,6 +42,10 @@ with --strong into name.fxs.
                         or once when every file is a ".fxs" file to decrypt.
   -q, --quiet           print no line for each file done; failures are still
                         shown.
+  --forget              transform nothing: give up what the recovery records
+                        hold of each FILE (an interrupted encryption that
+                        cannot be finished, or one a rerun would skip), so
+                        that the next run encrypts it as it is now.
   -h, --help            show this text.
   -V, --version         show the program's version.
 
@@ -57,7 +61,8 @@ failures and warnings go to standard error. A name holding control characters
 or bytes that are not UTF-8 is quoted as a shell would read it back. SIGINT,
 SIGTERM and SIGHUP finish the file in hand and start no other; an encryption
 stopped any other way is finished by running it again with the same password
-and level.
+and level. Running the same files again after a stop skips those the stopped
+run had finished, so that each is encrypted once.
 
 Exit status: 0 when every file was processed, 1 when any file failed or was
 skipped as a repeat or standard output could not be written, 2 for a usage
@@ -142,6 +147,8 @@ ParsedOptions parse_options(const std::vector<std::string>& arguments) {
             options.recursive = true;
         } else if (name == "--quiet" || name == "-q") {
             options.quiet = true;
+        } else if (name == "--forget") {
+            options.forget = true;
         } else if (name == "--strong") {
             options.strong = true;
         } else if (name == "--password-file") {

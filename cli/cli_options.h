@@ -13,6 +13,7 @@ struct CliOptions {
     bool strong = false;                      // encrypt into name.fxs
     bool recursive = false;                   // a folder stands for the files below it
     bool quiet = false;                       // no line for each file done
+    bool forget = false;                      // give up the files' recorded encryptions
     std::optional<std::string> password_file; // "-" is standard input
     bool help = false;
     bool version = false;

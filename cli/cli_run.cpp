@@ -144,6 +144,10 @@ int run_files(const CliOptions& options, const std::string& password,
     std::vector<FileMode> modes(static_cast<std::size_t>(state.file_count) + 1);
     {
         DurableRun run(fs, journal_folder);
+        for (const auto& leftover : run.journal().removed_leftovers()) {
+            err << "ferrocase-cli: removed " << shown_name(leftover.native())
+                << ", a temporary file an interrupted run had left" << std::endl;
+        }
         run.stop_when(&stop.stop_now);
         // Without a record the files encrypted in place say why on their own.
         run.plan({options.files.begin(), options.files.end()}, 1);
@@ -159,6 +163,12 @@ int run_files(const CliOptions& options, const std::string& password,
         const bool took_every_file = state.current_file > state.file_count;
         run.flush();
         all_ok = report(state, run, modes, out, err, line) && all_ok;
+        // Told once: the files a stopped run never took, which this run did not take either.
+        for (const auto& file : run.journal().remaining()) {
+            err << "ferrocase-cli: a stopped run did not get to " << shown_name(file.native())
+                << std::endl;
+        }
+        run.journal().drop_earlier_plans();
         if (took_every_file) {
             run.complete();
         }

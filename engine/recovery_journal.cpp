@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <random>
 #include <set>
@@ -27,6 +28,11 @@ std::error_code read_all(RandomAccessFile& file, std::string& bytes) {
     }
     bytes.resize(count);
     return {};
+}
+
+// A damaged record is never written again; the entries the user gives up are listed beside it.
+std::filesystem::path forgotten_list(const std::filesystem::path& record) {
+    return record.native() + ".forgotten";
 }
 
 std::uint64_t random_number() {
@@ -102,6 +108,17 @@ void RecoveryJournal::load_unfinished() {
             continue;
         }
         format::Contents contents = format::parse(bytes);
+        bool any_forgotten = false;
+        if (auto [list, list_error] = fs_.open_for_reading(forgotten_list(path)); list) {
+            std::string numbers;
+            read_all(*list, numbers);
+            for (std::size_t at = 0; at + 4 <= numbers.size(); at += 4) {
+                std::uint32_t number = 0;
+                std::memcpy(&number, numbers.data() + at, 4);
+                contents.entries.erase(number);
+                any_forgotten = true;
+            }
+        }
         for (const auto& leftover : contents.temporaries) {
             if (!fs_.remove(leftover)) {
                 removed_leftovers_.push_back(leftover);
@@ -113,6 +130,12 @@ void RecoveryJournal::load_unfinished() {
         journal->end = contents.end;
         journal->damaged = contents.damaged;
         if (contents.damaged && contents.entries.empty()) {
+            if (any_forgotten) {
+                // Every file it named was given up.
+                fs_.remove(path);
+                fs_.remove(forgotten_list(path));
+                continue;
+            }
             unreadable_.push_back(path);
         }
         for (auto& [number, entry] : contents.entries) {
@@ -335,16 +358,40 @@ void RecoveryJournal::drop_file(const FileIdentity& identity) {
     });
 }
 
-void RecoveryJournal::forget(const UnfinishedEncryption& entry) {
-    if (Journal* journal = journal_at(entry.record)) {
+std::error_code RecoveryJournal::forget(const UnfinishedEncryption& entry) {
+    Journal* journal = journal_at(entry.record);
+    if (!journal) {
+        return {};
+    }
+    journal->pending.erase(entry.number);
+    journal->finished.erase(entry.number);
+    if (!journal->damaged) {
         journal->append(format::done, format::number_payload(entry.number));
-        journal->pending.erase(entry.number);
-        journal->finished.erase(entry.number);
         drop_if_empty(*journal);
+    } else if (journal->pending.empty() && journal->finished.empty()) {
+        fs_.remove(journal->path);
+        fs_.remove(forgotten_list(journal->path));
+        journal->file.reset();
+    } else {
+        OpenedFile opened = fs_.open_for_update(forgotten_list(journal->path));
+        if (!opened.file) {
+            opened = fs_.create_exclusive(forgotten_list(journal->path));
+        }
+        auto& [list, error] = opened;
+        FileStatus status;
+        if (!list || (error = list->status(status))) {
+            return error;
+        }
+        std::uint8_t number[4];
+        std::memcpy(number, &entry.number, 4);
+        if ((error = list->write_at(status.size, number)) || (error = list->sync())) {
+            return error;
+        }
     }
     std::erase_if(earlier_, [&](const UnfinishedEncryption& other) {
         return other.record == entry.record && other.number == entry.number;
     });
+    return {};
 }
 
 void RecoveryJournal::drop_if_empty(Journal& journal) {

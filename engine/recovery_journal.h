@@ -63,7 +63,7 @@ public:
     // The file was left as it was: nothing of this run's to finish.
     void drop_file(const FileIdentity& identity);
     // An earlier entry is of no more use: its file was skipped, or the user gave it up.
-    void forget(const UnfinishedEncryption& entry);
+    std::error_code forget(const UnfinishedEncryption& entry);
     // Removes this run's record, and earlier ones, once nothing in them is left to finish; a
     // completed run also lets go of the files it finished.
     void close(bool completed);

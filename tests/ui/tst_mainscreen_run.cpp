@@ -60,6 +60,7 @@ private slots:
     void quit_during_a_run_data();
     void quit_during_a_run();
     void files_left_unfinished_are_named_at_start();
+    void files_a_stopped_run_never_took_are_offered_back();
 
 private:
     template <typename Control> Control* control(const char* name) const {
@@ -544,6 +545,30 @@ void MainscreenRunTest::files_left_unfinished_are_named_at_start() {
     QCOMPARE(recorder_->messages.size(), 1);
     QCOMPARE(recorder_->messages[0].icon, MessageIcon::exclamation);
     QVERIFY(recorder_->messages[0].text.endsWith("level:\n" + from_native_path(file)));
+}
+
+// A run stopped before its list was done: its files not taken are offered back, once.
+void MainscreenRunTest::files_a_stopped_run_never_took_are_offered_back() {
+    const fs::path journal = fs::path(dir_->path().toStdString()) / "state";
+    const std::vector<fs::path> files{make("a", random_bytes(10, 1)),
+                                      make("b", random_bytes(10, 2)),
+                                      make("c", random_bytes(10, 3))};
+    {
+        DurableRun run(local_file_system(), journal);
+        run.plan(files, 1);
+        EngineState state;
+        state.password = "pw";
+        run.encrypt(state, files[0], 1, [] {});
+        run.flush();
+        run.take_outcomes();
+    }
+    recorder_->answer = true;
+    QCOMPARE(tell_unfinished_encryptions(window_.get(), local_file_system(), journal),
+             std::vector<fs::path>(files.begin() + 1, files.end()));
+    QCOMPARE(recorder_->questions.size(), 1);
+    QVERIFY(recorder_->questions[0].contains("Queue its 2 remaining files again?"));
+    QVERIFY(tell_unfinished_encryptions(window_.get(), local_file_system(), journal).empty());
+    QCOMPARE(recorder_->questions.size(), 1);
 }
 
 QTEST_MAIN(MainscreenRunTest)
