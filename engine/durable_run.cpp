@@ -121,6 +121,11 @@ std::optional<FileResult> DurableRun::refusal(const std::filesystem::path& sourc
     if (listed_file_changed(status, tag)) {
         return file_failure(FileStep::refused, source, EngineError::changed_during_run);
     }
+    if (const auto [first, inserted] = taken_.emplace(status.identity, source); !inserted) {
+        FileResult repeated = file_failure(FileStep::repeated, source, {});
+        repeated.other = first->second;
+        return repeated;
+    }
     sources_[tag] = status;
     if (is_part_way(*file, status, journal_.earlier(), EngineState{}.block_size)) {
         return file_failure(FileStep::refused, source, EngineError::part_way);
@@ -183,6 +188,9 @@ SourceFile DurableRun::start_file(EngineState& state, const std::filesystem::pat
     mark_told_done();
     state.source_length = 0;
     state.file_position = 0;
+    if (FileStatus status; !fs_.status(path, status)) {
+        journal_.let_go_of(status.identity);
+    }
     SourceFile source = open_source(fs_, path, access);
     if (!source.file) {
         report_unopened(tag, path, std::move(source.failure));

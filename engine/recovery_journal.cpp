@@ -140,6 +140,9 @@ void RecoveryJournal::load_unfinished() {
         }
         for (auto& [number, entry] : contents.entries) {
             entry.record = path;
+            if (!entry.finished) {
+                hold(entry);
+            }
             if (entry.finished) {
                 journal->finished.insert(number);
             } else {
@@ -158,6 +161,18 @@ void RecoveryJournal::load_unfinished() {
             taken_over_.push_back(std::move(journal));
         }
     }
+}
+
+void RecoveryJournal::hold(const UnfinishedEncryption& entry) {
+    auto [file, error] = fs_.open_for_update(entry.path);
+    FileStatus status;
+    if (file && !file->status(status) && status.identity.inode == entry.identity.inode) {
+        held_[status.identity] = std::move(file);
+    }
+}
+
+void RecoveryJournal::let_go_of(const FileIdentity& identity) {
+    held_.erase(identity);
 }
 
 std::vector<UnfinishedEncryption> RecoveryJournal::unfinished() const {
@@ -435,6 +450,7 @@ void RecoveryJournal::close(bool completed) {
     }
     own_.reset();
     taken_over_.clear();
+    held_.clear();
 }
 
 std::filesystem::path default_journal_folder() {

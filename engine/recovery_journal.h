@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -50,6 +51,10 @@ public:
     // The lists of earlier runs have been told to the user, or taken up again.
     void drop_earlier_plans();
 
+    // The part-way files of records taken over are held locked, so that another run finds them
+    // in use rather than without a record; this run lets go of one before opening it itself.
+    void let_go_of(const FileIdentity& identity);
+
     // Starts the record of a file; `earlier` is the entry this run goes on with, if any.
     std::error_code begin_file(const std::filesystem::path& path, const FileStatus& status,
                                std::string_view password, int skip_step,
@@ -76,6 +81,7 @@ private:
     struct Journal;
     std::error_code open_own();
     Journal* journal_at(const std::filesystem::path& path);
+    void hold(const UnfinishedEncryption& entry);
     void drop_if_empty(Journal& journal);
 
     FileSystem& fs_;
@@ -85,6 +91,7 @@ private:
     std::vector<UnfinishedEncryption> earlier_;
     std::vector<std::filesystem::path> unreadable_;
     std::vector<std::filesystem::path> removed_leftovers_;
+    std::map<FileIdentity, std::unique_ptr<RandomAccessFile>> held_;
     std::uint32_t next_number_ = 0;
     bool kept_in_memory_ = false;
 };

@@ -83,6 +83,7 @@ private slots:
         QTest::addRow("a copy is finished, and so is the original") << "copy" << true;
         QTest::addRow("another password is refused") << "other password" << false;
         QTest::addRow("renamed to .fxe, a decryption is refused") << "decrypt" << false;
+        QTest::addRow("in use while another run holds its record") << "race" << false;
         QTest::addRow("a strong encryption is refused") << "strong" << false;
     }
 
@@ -101,6 +102,10 @@ private slots:
             QCOMPARE(read_file(path("copy")), protect(plain, password, 1));
             QVERIFY(result.finished_interrupted);
             result = encrypt(local_file_system(), file);
+        } else if (action == "race") {
+            const DurableRun holder(local_file_system(), path("state"));
+            result = encrypt(local_file_system(), file);
+            QCOMPARE(result.error, make_error_code(EngineError::in_use));
         } else if (action == "other password") {
             result = encrypt(local_file_system(), file, "another");
         } else {
