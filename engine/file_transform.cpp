@@ -71,6 +71,9 @@ std::string FileResult::describe() const {
     if (error) {
         text += ": " + error.message();
     }
+    if (at_byte >= 0) {
+        text += " at byte " + std::to_string(at_byte);
+    }
     if (failed_step == FileStep::resume) {
         text += " (to encrypt the file as it is now instead, remove " + other.string() + ")";
     }

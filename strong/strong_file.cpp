@@ -3,7 +3,9 @@
 #include "engine/engine_error.h"
 #include "strong/aead_context.h"
 #include "strong/chunk_workers.h"
+#include "strong/header_check.h"
 #include "strong/key_derivation.h"
+#include "strong/strong_error.h"
 
 #include <algorithm>
 #include <optional>
@@ -18,19 +20,22 @@ constexpr std::int64_t most_chunks = std::int64_t{1} << 32;
 
 // Where every chunk of a file lies, in the plain file and in the stored one. Every chunk holds
 // chunk_size plain bytes except the last, which holds 1 to chunk_size (0 for an empty file).
+// The chunks follow a header of `header_length` bytes.
 class ChunkLayout {
 public:
-    static std::optional<ChunkLayout> of_plain(std::int64_t length, std::uint32_t chunk_size) {
+    static std::optional<ChunkLayout> of_plain(std::int64_t length, std::uint32_t chunk_size,
+                                               std::size_t header_length) {
         const std::int64_t chunks =
             std::max<std::int64_t>(1, (length + chunk_size - 1) / chunk_size);
         if (chunks > most_chunks) {
             return std::nullopt;
         }
-        return ChunkLayout(length, chunk_size, chunks);
+        return ChunkLayout(length, chunk_size, chunks, header_length);
     }
 
-    static std::optional<ChunkLayout> of_stored(std::int64_t length, std::uint32_t chunk_size) {
-        const std::int64_t body = length - static_cast<std::int64_t>(header_size);
+    static std::optional<ChunkLayout> of_stored(std::int64_t length, std::uint32_t chunk_size,
+                                                std::size_t header_length) {
+        const std::int64_t body = length - static_cast<std::int64_t>(header_length);
         const std::int64_t stored_chunk = std::int64_t{chunk_size} + tag_size;
         if (body < static_cast<std::int64_t>(tag_size)) {
             return std::nullopt;
@@ -41,12 +46,12 @@ public:
             (chunks > 1 && last == static_cast<std::int64_t>(tag_size))) {
             return std::nullopt;
         }
-        return ChunkLayout(body - chunks * static_cast<std::int64_t>(tag_size), chunk_size, chunks);
+        return ChunkLayout(body - chunks * static_cast<std::int64_t>(tag_size), chunk_size, chunks,
+                           header_length);
     }
 
     std::int64_t stored_length() const {
-        return static_cast<std::int64_t>(header_size) + plain_length_ +
-               chunks_ * static_cast<std::int64_t>(tag_size);
+        return header_length_ + plain_length_ + chunks_ * static_cast<std::int64_t>(tag_size);
     }
     std::int64_t chunks() const { return chunks_; }
     std::int64_t batches() const { return (chunks_ + per_batch_ - 1) / per_batch_; }
@@ -68,7 +73,7 @@ public:
         return std::min(chunk * chunk_size_, plain_length_);
     }
     std::int64_t stored_offset(std::int64_t chunk) const {
-        return static_cast<std::int64_t>(header_size) + chunk * stored_chunk();
+        return header_length_ + chunk * stored_chunk();
     }
     std::size_t plain_size(std::int64_t chunk) const {
         return static_cast<std::size_t>(plain_offset(chunk + 1) - plain_offset(chunk));
@@ -100,8 +105,10 @@ public:
     }
 
 private:
-    ChunkLayout(std::int64_t plain_length, std::uint32_t chunk_size, std::int64_t chunks)
+    ChunkLayout(std::int64_t plain_length, std::uint32_t chunk_size, std::int64_t chunks,
+                std::size_t header_length)
         : plain_length_(plain_length), chunk_size_(chunk_size), chunks_(chunks),
+          header_length_(static_cast<std::int64_t>(header_length)),
           per_batch_(std::clamp<std::int64_t>(batch_target_bytes / stored_chunk(), 1,
                                               most_chunks_per_batch)) {}
     std::int64_t stored_chunk() const { return chunk_size_ + static_cast<std::int64_t>(tag_size); }
@@ -109,6 +116,7 @@ private:
     std::int64_t plain_length_;
     std::int64_t chunk_size_;
     std::int64_t chunks_;
+    std::int64_t header_length_;
     std::int64_t per_batch_;
 };
 
@@ -163,9 +171,10 @@ enum class Direction { encrypt, decrypt };
 // Streams every chunk from `input` through the AEAD into `output`.
 class ChunkStream {
 public:
+    // `check` is the header check a version 2 file stores after the header (empty for 1).
     ChunkStream(Direction direction, const ChunkLayout& layout, const HeaderBytes& header,
-                const StrongHeader& fields, const Key& key)
-        : direction_(direction), layout_(layout), header_(header),
+                std::span<const std::uint8_t> check, const StrongHeader& fields, const Key& key)
+        : direction_(direction), layout_(layout), header_(header), check_(check),
           fields_(fields), aeads_{{AeadContext(fields.aead, key), AeadContext(fields.aead, key)}} {}
 
     // Streams `input` into a new file that gets the destination's name only once it is complete
@@ -179,7 +188,11 @@ public:
         }
         Output output(std::move(created), destination);
         if (direction_ == Direction::encrypt) {
-            if (auto error = output.file().write_at(0, header_)) {
+            auto error = output.file().write_at(0, header_);
+            if (!error && !check_.empty()) {
+                error = output.file().write_at(header_size, check_);
+            }
+            if (error) {
                 return file_failure(FileStep::write, destination, error);
             }
         }
@@ -205,9 +218,8 @@ private:
                 if (auto error = read(input, batch)) {
                     return file_failure(FileStep::read, source, error);
                 }
-                if (!transform(batch)) {
-                    return file_failure(FileStep::read, source,
-                                        EngineError::wrong_password_or_damaged);
+                if (const auto chunk = failing_chunk(batch)) {
+                    return damaged_at(source, *chunk);
                 }
                 if (auto error = write(output, batch)) {
                     return file_failure(FileStep::write, destination, error);
@@ -250,7 +262,19 @@ private:
         return chunks == layout_.chunks() ? layout_.stored_length() : layout_.stored_offset(chunks);
     }
 
-    bool transform(Batch& batch) {
+    // Version 1 cannot tell damage from a wrong password; in version 2 the header check has
+    // already vouched for the password.
+    FileResult damaged_at(const std::filesystem::path& source, std::int64_t chunk) const {
+        if (fields_.version == first_version) {
+            return file_failure(FileStep::read, source, EngineError::wrong_password_or_damaged);
+        }
+        auto failure = file_failure(FileStep::read, source, StrongError::damaged);
+        failure.at_byte = layout_.stored_offset(chunk);
+        return failure;
+    }
+
+    // Transforms the batch; the first chunk whose tag does not match.
+    std::optional<std::int64_t> failing_chunk(Batch& batch) {
         for (std::int64_t index = 0; index < layout_.chunks_in(batch); ++index) {
             const auto chunk = layout_.first_chunk(batch) + index;
             const Nonce nonce = chunk_nonce(fields_.nonce_prefix, static_cast<std::uint32_t>(chunk),
@@ -264,15 +288,16 @@ private:
                                                   layout_.stored_text(batch, batch.input, index),
                                                   layout_.plain_text(batch, batch.output, index),
                                                   layout_.stored_tag(batch, batch.input, index))) {
-                return false;
+                return chunk;
             }
         }
-        return true;
+        return std::nullopt;
     }
 
     Direction direction_;
     const ChunkLayout& layout_;
     const HeaderBytes& header_;
+    std::span<const std::uint8_t> check_;
     const StrongHeader& fields_;
     // One for each worker: a cipher context is not to be shared between threads.
     std::array<AeadContext, ChunkWorkers::count> aeads_;
@@ -290,11 +315,15 @@ FileResult encrypt_strong_file(EngineState& state, FileSystem& fs,
                                const StrongHeader& header, const Yield& yield) {
     state.source_length = 0;
     state.file_position = 0;
+    if (password.empty()) {
+        return file_failure(FileStep::open_source, source, StrongError::empty_password);
+    }
     auto [input, status, failure] = open_source(fs, source, SourceAccess::read);
     if (!input) {
         return failure;
     }
-    const auto layout = ChunkLayout::of_plain(status.size, header.chunk_size);
+    const auto layout =
+        ChunkLayout::of_plain(status.size, header.chunk_size, stored_header_size(header.version));
     if (!layout) {
         return file_failure(FileStep::length, source,
                             std::make_error_code(std::errc::file_too_large));
@@ -305,7 +334,13 @@ FileResult encrypt_strong_file(EngineState& state, FileSystem& fs,
         return file_failure(FileStep::open_source, source, error);
     }
     const HeaderBytes header_bytes = encode_header(header);
-    ChunkStream stream(Direction::encrypt, *layout, header_bytes, header, key.bytes);
+    if (header.version == first_version) {
+        ChunkStream stream(Direction::encrypt, *layout, header_bytes, {}, header, key.bytes);
+        return stream.into_new_file(state, fs, *input, status, source, destination, yield);
+    }
+    const FileKeys keys(key.bytes);
+    const HeaderCheck check = header_check(keys, header_bytes);
+    ChunkStream stream(Direction::encrypt, *layout, header_bytes, check, header, keys.chunk);
     return stream.into_new_file(state, fs, *input, status, source, destination, yield);
 }
 
@@ -320,22 +355,47 @@ FileResult decrypt_strong_file(EngineState& state, FileSystem& fs,
         return failure;
     }
     state.source_length = status.size;
-    HeaderBytes header_bytes{};
+    std::array<std::uint8_t, header_size + header_check_size> stored_header{};
     std::size_t bytes_read = 0;
-    if (auto error = input->read_at(0, header_bytes, bytes_read)) {
+    if (auto error = input->read_at(0, stored_header, bytes_read)) {
         return file_failure(FileStep::read, source, error);
     }
-    const auto header = decode_header(std::span(header_bytes).first(bytes_read));
+    // Everything that can be told without the password is told before the costly hash.
+    const auto decoded = decode_header(std::span(stored_header).first(bytes_read));
+    if (!decoded.header) {
+        auto refusal = file_failure(FileStep::read, source, decoded.error);
+        refusal.at_byte = decoded.at_byte;
+        return refusal;
+    }
+    const StrongHeader& header = *decoded.header;
     const auto layout =
-        header ? ChunkLayout::of_stored(status.size, header->chunk_size) : std::nullopt;
-    if (!layout) {
+        ChunkLayout::of_stored(status.size, header.chunk_size, stored_header_size(header.version));
+    const bool first = header.version == first_version;
+    if (!layout && first) {
         return file_failure(FileStep::read, source, EngineError::wrong_password_or_damaged);
     }
     SecretKey key;
-    if (auto error = derive_key(password, header->salt, header->kdf, key.bytes)) {
+    if (auto error = derive_key(password, header.salt, header.kdf, key.bytes)) {
         return file_failure(FileStep::open_source, source, error);
     }
-    ChunkStream stream(Direction::decrypt, *layout, header_bytes, *header, key.bytes);
+    HeaderBytes header_bytes{};
+    std::copy_n(stored_header.begin(), header_size, header_bytes.begin());
+    if (first) {
+        ChunkStream stream(Direction::decrypt, *layout, header_bytes, {}, header, key.bytes);
+        return stream.into_new_file(state, fs, *input, status, source, destination, yield);
+    }
+    const FileKeys keys(key.bytes);
+    if (!same_check(header_check(keys, header_bytes),
+                    std::span(stored_header).subspan(header_size))) {
+        return file_failure(FileStep::read, source, StrongError::wrong_password);
+    }
+    if (!layout) {
+        // The chunks do not fit the file's length: it was cut off or grown.
+        auto damage = file_failure(FileStep::read, source, StrongError::damaged);
+        damage.at_byte = status.size;
+        return damage;
+    }
+    ChunkStream stream(Direction::decrypt, *layout, header_bytes, {}, header, keys.chunk);
     return stream.into_new_file(state, fs, *input, status, source, destination, yield);
 }
 

@@ -13,7 +13,8 @@ std::filesystem::path strong_encrypted_name(const std::filesystem::path& source)
 
 // Both write `destination` as a new file that takes its name only once it is complete and on
 // disk (folder entry included), replacing a file of that name; on any failure nothing reaches
-// that name. The source is never changed. `password` is the NFC UTF-8 text (strong_password).
+// that name. The source is never changed. `password` is the NFC UTF-8 text (strong_password);
+// an empty one is refused. The file gets the header's version.
 // Progress goes to state.source_length and state.file_position, as for the legacy format.
 
 FileResult encrypt_strong_file(EngineState& state, FileSystem& fs,
@@ -21,8 +22,10 @@ FileResult encrypt_strong_file(EngineState& state, FileSystem& fs,
                                const std::filesystem::path& destination, std::string_view password,
                                const StrongHeader& header, const Yield& yield);
 
-// Every chunk is authenticated before the plain text gets its name: a wrong password, a
-// damaged, truncated or reordered file all fail with EngineError::wrong_password_or_damaged.
+// Every chunk is authenticated before the plain text gets its name. A version 2 file tells why
+// it is refused (StrongError): not a strong file or beyond this program's limits before any
+// hashing, a wrong password from its header check, damage at a byte offset from a chunk. A
+// version 1 file fails with EngineError::wrong_password_or_damaged, as it cannot tell.
 FileResult decrypt_strong_file(EngineState& state, FileSystem& fs,
                                const std::filesystem::path& source,
                                const std::filesystem::path& destination, std::string_view password,
