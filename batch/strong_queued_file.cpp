@@ -19,15 +19,29 @@ bool is_strong(FileMode mode) {
     return mode == FileMode::strong_encrypt || mode == FileMode::strong_decrypt;
 }
 
-bool queue_needs_legacy_password(const AppState& state, bool allow_multiple_encryption,
-                                 bool strong_encryption) {
+namespace {
+
+bool any_queued_file_in_format(const AppState& state, bool allow_multiple_encryption,
+                               bool strong_encryption, bool strong_format) {
     for (std::int32_t row = 1; row <= state.file_count; ++row) {
-        if (!is_strong(choose_file_mode(state.file_queue.row(row).source, allow_multiple_encryption,
-                                        strong_encryption))) {
+        if (is_strong(choose_file_mode(state.file_queue.row(row).source, allow_multiple_encryption,
+                                       strong_encryption)) == strong_format) {
             return true;
         }
     }
     return false;
+}
+
+} // namespace
+
+bool queue_needs_legacy_password(const AppState& state, bool allow_multiple_encryption,
+                                 bool strong_encryption) {
+    return any_queued_file_in_format(state, allow_multiple_encryption, strong_encryption, false);
+}
+
+bool queue_needs_strong_password(const AppState& state, bool allow_multiple_encryption,
+                                 bool strong_encryption) {
+    return any_queued_file_in_format(state, allow_multiple_encryption, strong_encryption, true);
 }
 
 FileResult process_strong_file(AppState& state, FileMode mode, FileSystem& fs, const Yield& yield) {

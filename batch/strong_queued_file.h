@@ -17,8 +17,10 @@ FileMode choose_file_mode(const std::filesystem::path& source, bool allow_multip
 
 bool is_strong(FileMode mode);
 
-// Whether any queued file would use the legacy format with these options.
+// Whether any queued file would use the legacy format, or the strong one, with these options.
 bool queue_needs_legacy_password(const AppState& state, bool allow_multiple_encryption,
+                                 bool strong_encryption);
+bool queue_needs_strong_password(const AppState& state, bool allow_multiple_encryption,
                                  bool strong_encryption);
 
 // Works on row current_file of the queue and sets its destination.

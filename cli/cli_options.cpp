@@ -15,8 +15,9 @@ encrypted in place and keeps its name and length, or with --strong into name.fxs
 
   --strong              encrypt into name.fxs, the strong format: authenticated, with a
                         slow password hash, so that a wrong password or a damaged file
-                        is refused and nothing is written. Any characters may be used in
-                        its password. ".fxs" files are decrypted with or without it.
+                        is refused and nothing is written. Its password may hold any
+                        character but a control character. ".fxs" files are decrypted
+                        with or without it.
 
   --skip LEVEL          byte skipping, 0 to 4 (default 0): only every (LEVEL+1)-th byte
                         is changed. Faster, but weaker. Decrypt with the level you

@@ -2,6 +2,7 @@
 
 #include "batch/queued_file.h"
 #include "batch/strong_queued_file.h"
+#include "strong/key_derivation.h"
 
 #include <chrono>
 #include <filesystem>
@@ -135,6 +136,8 @@ int run_files(const CliOptions& options, const std::string& password,
         run.flush();
         all_ok = report(state, run, modes, out, err, line) && all_ok;
     }
+    wipe(state.password);
+    wipe(state.strong.password);
     if (const int number = stop.first) {
         const int not_started = state.file_count - state.current_file + 1;
         err << "ferrocase-cli: stopped by signal " << number;
