@@ -21,7 +21,8 @@ std::string association_executable(const std::filesystem::path& self,
                                    const std::vector<std::filesystem::path>& search_path);
 
 // Writes the class "Ferrocase", the extension ".fxe" bound to it, and the class's open command,
-// in that order, whether or not they exist already.
+// in that order, whether or not they exist already; then the same for the class
+// "Ferrocase-Strong" and ".fxs".
 void associate_file(FileTypeRegistry& registry, const std::string& executable);
 
 } // namespace ferrocase
