@@ -46,10 +46,12 @@ bool queue_needs_strong_password(const AppState& state, bool allow_multiple_encr
 
 FileResult process_strong_file(AppState& state, FileMode mode, FileSystem& fs, const Yield& yield) {
     QueueRow& row = state.file_queue.row(state.current_file);
+    const Existing existing = state.strong.replace_existing ? Existing::replace : Existing::keep;
     if (mode == FileMode::strong_encrypt) {
         row.destination = strong_encrypted_name(row.source);
         return encrypt_strong_file(state, fs, row.source, row.destination, state.strong.password,
-                                   new_header(state.strong.kdf, state.strong.chunk_size), yield);
+                                   new_header(state.strong.kdf, state.strong.chunk_size), yield,
+                                   existing);
     }
     const auto destination = decrypted_name(row.source);
     if (!destination) {
@@ -58,8 +60,8 @@ FileResult process_strong_file(AppState& state, FileMode mode, FileSystem& fs, c
                             EngineError::no_destination_name);
     }
     row.destination = *destination;
-    return decrypt_strong_file(state, fs, row.source, row.destination, state.strong.password,
-                               yield);
+    return decrypt_strong_file(state, fs, row.source, row.destination, state.strong.password, yield,
+                               existing);
 }
 
 bool should_unlink_plain_original(const AppState& state, FileMode mode, const FileResult& result) {

@@ -5,19 +5,23 @@
 namespace ferrocase::cli {
 
 const char* const usage_text =
-    R"(Usage: ferrocase-cli [--strong] [--skip LEVEL] [--multiple] [--delete-originals]
-                     [--password-file PATH] FILE...
+    R"(Usage: ferrocase-cli [--strong] [--force] [--skip LEVEL] [--multiple]
+                     [--delete-originals] [--password-file PATH] FILE...
 
 Encrypts or decrypts each FILE with a password, the same way the Ferrocase window does.
 A file whose name ends in ".fxe" or ".fxs" (in any letter case) is decrypted into the
-same name without that ending, replacing a file of that name; every other file is
-encrypted in place and keeps its name and length, or with --strong into name.fxs.
+same name without that ending, replacing a file of that name (see --force for ".fxs");
+every other file is encrypted in place and keeps its name and length, or with --strong
+into name.fxs.
 
   --strong              encrypt into name.fxs, the strong format: authenticated, with a
                         slow password hash, so that a wrong password or a damaged file
                         is refused and nothing is written. Its password may hold any
                         character but a control character. ".fxs" files are decrypted
                         with or without it.
+  --force               let a strong encryption replace an existing name.fxs, and a
+                        strong decryption an existing file of other content. Without
+                        it such a file is kept, and the file is reported as failed.
 
   --skip LEVEL          byte skipping, 0 to 4 (default 0): only every (LEVEL+1)-th byte
                         is changed. Faster, but weaker. Decrypt with the level you
@@ -91,6 +95,8 @@ ParsedOptions parse_options(const std::vector<std::string>& arguments) {
             options.delete_originals = true;
         } else if (name == "--strong") {
             options.strong = true;
+        } else if (name == "--force") {
+            options.force = true;
         } else if (name == "--password-file") {
             options.password_file = *value;
         } else if (name == "--skip") {

@@ -173,9 +173,8 @@ std::optional<std::string> ask_without_echo(int terminal, const char* prompt) {
 PasswordInput ask_twice(int terminal) {
     auto password = ask_without_echo(terminal, "Password: ");
     auto verification = password ? ask_without_echo(terminal, "Verify password: ") : std::nullopt;
-    PasswordInput input = password && verification
-                              ? check_password(*password, *verification)
-                              : refused("no password read from the terminal");
+    PasswordInput input = password && verification ? check_password(*password, *verification)
+                                                   : refused("no password read from the terminal");
     for (auto* typed : {&password, &verification}) {
         if (*typed) {
             wipe(**typed);

@@ -25,6 +25,8 @@ public:
             return "wrong password";
         case StrongError::damaged:
             return "the file is damaged";
+        case StrongError::would_replace:
+            return "a different file of that name exists, and is kept";
         case StrongError::empty_password:
             return "the password is empty, and an empty password protects nothing";
         }

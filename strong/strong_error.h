@@ -15,6 +15,7 @@ enum class StrongError {
     wrong_password,
     damaged,
     empty_password,
+    would_replace,
 };
 
 const std::error_category& strong_category();

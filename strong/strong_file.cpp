@@ -2,7 +2,9 @@
 
 #include "engine/engine_error.h"
 #include "strong/aead_context.h"
+#include "strong/chunk_layout.h"
 #include "strong/chunk_workers.h"
+#include "strong/existing_file.h"
 #include "strong/header_check.h"
 #include "strong/key_derivation.h"
 #include "strong/strong_error.h"
@@ -12,113 +14,6 @@
 
 namespace ferrocase {
 namespace {
-
-constexpr std::int64_t batch_target_bytes = 1024 * 1024;
-constexpr std::int64_t most_chunks_per_batch = 16;
-// The chunk counter is 32 bits wide.
-constexpr std::int64_t most_chunks = std::int64_t{1} << 32;
-
-// Where every chunk of a file lies, in the plain file and in the stored one. Every chunk holds
-// chunk_size plain bytes except the last, which holds 1 to chunk_size (0 for an empty file).
-// The chunks follow a header of `header_length` bytes.
-class ChunkLayout {
-public:
-    static std::optional<ChunkLayout> of_plain(std::int64_t length, std::uint32_t chunk_size,
-                                               std::size_t header_length) {
-        const std::int64_t chunks =
-            std::max<std::int64_t>(1, (length + chunk_size - 1) / chunk_size);
-        if (chunks > most_chunks) {
-            return std::nullopt;
-        }
-        return ChunkLayout(length, chunk_size, chunks, header_length);
-    }
-
-    static std::optional<ChunkLayout> of_stored(std::int64_t length, std::uint32_t chunk_size,
-                                                std::size_t header_length) {
-        const std::int64_t body = length - static_cast<std::int64_t>(header_length);
-        const std::int64_t stored_chunk = std::int64_t{chunk_size} + tag_size;
-        if (body < static_cast<std::int64_t>(tag_size)) {
-            return std::nullopt;
-        }
-        const std::int64_t chunks = (body + stored_chunk - 1) / stored_chunk;
-        const std::int64_t last = body - (chunks - 1) * stored_chunk;
-        if (chunks > most_chunks || last < static_cast<std::int64_t>(tag_size) ||
-            (chunks > 1 && last == static_cast<std::int64_t>(tag_size))) {
-            return std::nullopt;
-        }
-        return ChunkLayout(body - chunks * static_cast<std::int64_t>(tag_size), chunk_size, chunks,
-                           header_length);
-    }
-
-    std::int64_t stored_length() const {
-        return header_length_ + plain_length_ + chunks_ * static_cast<std::int64_t>(tag_size);
-    }
-    std::int64_t chunks() const { return chunks_; }
-    std::int64_t batches() const { return (chunks_ + per_batch_ - 1) / per_batch_; }
-    // The buffer sizes a batch needs for its plain bytes and for them as they are stored.
-    std::size_t plain_batch_bytes() const {
-        return static_cast<std::size_t>(std::min(per_batch_, chunks_) * chunk_size_);
-    }
-    std::size_t stored_batch_bytes() const {
-        return static_cast<std::size_t>(std::min(per_batch_, chunks_) * stored_chunk());
-    }
-    std::int64_t first_chunk(const Batch& batch) const { return batch.index * per_batch_; }
-    std::int64_t chunks_in(const Batch& batch) const {
-        return std::min(per_batch_, chunks_ - first_chunk(batch));
-    }
-    std::int64_t chunks_in(std::int64_t batches) const {
-        return std::min(batches * per_batch_, chunks_);
-    }
-    std::int64_t plain_offset(std::int64_t chunk) const {
-        return std::min(chunk * chunk_size_, plain_length_);
-    }
-    std::int64_t stored_offset(std::int64_t chunk) const {
-        return header_length_ + chunk * stored_chunk();
-    }
-    std::size_t plain_size(std::int64_t chunk) const {
-        return static_cast<std::size_t>(plain_offset(chunk + 1) - plain_offset(chunk));
-    }
-    // A batch's plain bytes lie together; stored, each chunk's text is followed by its tag.
-    std::span<std::uint8_t> plain_text(const Batch& batch, std::vector<std::uint8_t>& buffer,
-                                       std::int64_t index_in_batch) const {
-        return {buffer.data() + index_in_batch * chunk_size_,
-                plain_size(first_chunk(batch) + index_in_batch)};
-    }
-    std::span<std::uint8_t> stored_text(const Batch& batch, std::vector<std::uint8_t>& buffer,
-                                        std::int64_t index_in_batch) const {
-        return {buffer.data() + index_in_batch * stored_chunk(),
-                plain_size(first_chunk(batch) + index_in_batch)};
-    }
-    std::span<std::uint8_t, tag_size> stored_tag(const Batch& batch,
-                                                 std::vector<std::uint8_t>& buffer,
-                                                 std::int64_t index_in_batch) const {
-        const auto text = stored_text(batch, buffer, index_in_batch);
-        return std::span<std::uint8_t, tag_size>(text.data() + text.size(), tag_size);
-    }
-    std::size_t plain_bytes(const Batch& batch) const {
-        const auto first = first_chunk(batch);
-        return static_cast<std::size_t>(plain_offset(first + chunks_in(batch)) -
-                                        plain_offset(first));
-    }
-    std::size_t stored_bytes(const Batch& batch) const {
-        return plain_bytes(batch) + static_cast<std::size_t>(chunks_in(batch)) * tag_size;
-    }
-
-private:
-    ChunkLayout(std::int64_t plain_length, std::uint32_t chunk_size, std::int64_t chunks,
-                std::size_t header_length)
-        : plain_length_(plain_length), chunk_size_(chunk_size), chunks_(chunks),
-          header_length_(static_cast<std::int64_t>(header_length)),
-          per_batch_(std::clamp<std::int64_t>(batch_target_bytes / stored_chunk(), 1,
-                                              most_chunks_per_batch)) {}
-    std::int64_t stored_chunk() const { return chunk_size_ + static_cast<std::int64_t>(tag_size); }
-
-    std::int64_t plain_length_;
-    std::int64_t chunk_size_;
-    std::int64_t chunks_;
-    std::int64_t header_length_;
-    std::int64_t per_batch_;
-};
 
 // The file being written, dropped (and so nameless) unless it is finished.
 class Output {
@@ -181,7 +76,8 @@ public:
     // and on disk; an encryption writes the header first.
     FileResult into_new_file(EngineState& state, FileSystem& fs, RandomAccessFile& input,
                              const FileStatus& status, const std::filesystem::path& source,
-                             const std::filesystem::path& destination, const Yield& yield) {
+                             const std::filesystem::path& destination, const Yield& yield,
+                             Existing existing) {
         auto [created, create_error] = fs.create_new(destination, status);
         if (!created) {
             return file_failure(FileStep::create_destination, destination, create_error);
@@ -202,6 +98,11 @@ public:
             return result;
         }
         input.close();
+        if (direction_ == Direction::decrypt && existing == Existing::keep &&
+            holds_other_bytes(fs, destination, output.file(), layout_.plain_length())) {
+            return file_failure(FileStep::replace_destination, destination,
+                                StrongError::would_replace);
+        }
         return output.finish(fs);
     }
 
@@ -312,7 +213,7 @@ std::filesystem::path strong_encrypted_name(const std::filesystem::path& source)
 FileResult encrypt_strong_file(EngineState& state, FileSystem& fs,
                                const std::filesystem::path& source,
                                const std::filesystem::path& destination, std::string_view password,
-                               const StrongHeader& header, const Yield& yield) {
+                               const StrongHeader& header, const Yield& yield, Existing existing) {
     state.source_length = 0;
     state.file_position = 0;
     if (password.empty()) {
@@ -329,6 +230,10 @@ FileResult encrypt_strong_file(EngineState& state, FileSystem& fs,
                             std::make_error_code(std::errc::file_too_large));
     }
     state.source_length = status.size;
+    // Before the costly hash: a strong file can hold nothing the user could lose by keeping it.
+    if (existing == Existing::keep && exists(fs, destination)) {
+        return file_failure(FileStep::replace_destination, destination, StrongError::would_replace);
+    }
     SecretKey key;
     if (auto error = derive_key(password, header.salt, header.kdf, key.bytes)) {
         return file_failure(FileStep::open_source, source, error);
@@ -336,18 +241,19 @@ FileResult encrypt_strong_file(EngineState& state, FileSystem& fs,
     const HeaderBytes header_bytes = encode_header(header);
     if (header.version == first_version) {
         ChunkStream stream(Direction::encrypt, *layout, header_bytes, {}, header, key.bytes);
-        return stream.into_new_file(state, fs, *input, status, source, destination, yield);
+        return stream.into_new_file(state, fs, *input, status, source, destination, yield,
+                                    existing);
     }
     const FileKeys keys(key.bytes);
     const HeaderCheck check = header_check(keys, header_bytes);
     ChunkStream stream(Direction::encrypt, *layout, header_bytes, check, header, keys.chunk);
-    return stream.into_new_file(state, fs, *input, status, source, destination, yield);
+    return stream.into_new_file(state, fs, *input, status, source, destination, yield, existing);
 }
 
 FileResult decrypt_strong_file(EngineState& state, FileSystem& fs,
                                const std::filesystem::path& source,
                                const std::filesystem::path& destination, std::string_view password,
-                               const Yield& yield) {
+                               const Yield& yield, Existing existing) {
     state.source_length = 0;
     state.file_position = 0;
     auto [input, status, failure] = open_source(fs, source, SourceAccess::read);
@@ -382,7 +288,8 @@ FileResult decrypt_strong_file(EngineState& state, FileSystem& fs,
     std::copy_n(stored_header.begin(), header_size, header_bytes.begin());
     if (first) {
         ChunkStream stream(Direction::decrypt, *layout, header_bytes, {}, header, key.bytes);
-        return stream.into_new_file(state, fs, *input, status, source, destination, yield);
+        return stream.into_new_file(state, fs, *input, status, source, destination, yield,
+                                    existing);
     }
     const FileKeys keys(key.bytes);
     if (!same_check(header_check(keys, header_bytes),
@@ -396,7 +303,7 @@ FileResult decrypt_strong_file(EngineState& state, FileSystem& fs,
         return damage;
     }
     ChunkStream stream(Direction::decrypt, *layout, header_bytes, {}, header, keys.chunk);
-    return stream.into_new_file(state, fs, *input, status, source, destination, yield);
+    return stream.into_new_file(state, fs, *input, status, source, destination, yield, existing);
 }
 
 } // namespace ferrocase

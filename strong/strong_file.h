@@ -11,8 +11,17 @@ namespace ferrocase {
 // The name a strongly encrypted file gets: the source's name with ".fxs" added.
 std::filesystem::path strong_encrypted_name(const std::filesystem::path& source);
 
+// What becomes of a file already at the destination's name.
+enum class Existing {
+    replace,
+    // An encryption fails before it starts. A decryption fails at its end unless the file holds
+    // exactly the decrypted bytes, which it may then replace.
+    keep,
+};
+
 // Both write `destination` as a new file that takes its name only once it is complete and on
-// disk (folder entry included), replacing a file of that name; on any failure nothing reaches
+// disk (folder entry included), replacing a file of that name as `existing` allows (a refusal
+// is StrongError::would_replace); on any failure nothing reaches
 // that name. The source is never changed. `password` is the NFC UTF-8 text (strong_password);
 // an empty one is refused. The file gets the header's version.
 // Progress goes to state.source_length and state.file_position, as for the legacy format.
@@ -20,7 +29,8 @@ std::filesystem::path strong_encrypted_name(const std::filesystem::path& source)
 FileResult encrypt_strong_file(EngineState& state, FileSystem& fs,
                                const std::filesystem::path& source,
                                const std::filesystem::path& destination, std::string_view password,
-                               const StrongHeader& header, const Yield& yield);
+                               const StrongHeader& header, const Yield& yield,
+                               Existing existing = Existing::replace);
 
 // Every chunk is authenticated before the plain text gets its name. A version 2 file tells why
 // it is refused (StrongError): not a strong file or beyond this program's limits before any
@@ -29,6 +39,6 @@ FileResult encrypt_strong_file(EngineState& state, FileSystem& fs,
 FileResult decrypt_strong_file(EngineState& state, FileSystem& fs,
                                const std::filesystem::path& source,
                                const std::filesystem::path& destination, std::string_view password,
-                               const Yield& yield);
+                               const Yield& yield, Existing existing = Existing::replace);
 
 } // namespace ferrocase

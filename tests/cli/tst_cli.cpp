@@ -260,6 +260,30 @@ private slots:
     }
 
     // A line held back in a buffer is lost when the run is interrupted.
+    // The refusal comes before the password hash; --force lets the file be replaced.
+    void anExistingStrongFileIsKeptUnlessForced_data() {
+        QTest::addColumn<bool>("force");
+        QTest::newRow("kept") << false;
+        QTest::newRow("--force") << true;
+    }
+    void anExistingStrongFileIsKeptUnlessForced() {
+        QFETCH(bool, force);
+        write_file(path("notes.txt"), random_bytes(100, 3));
+        const Bytes older = random_bytes(80, 4);
+        write_file(path("notes.txt.fxs"), older);
+        QStringList arguments{"--strong", "--password-file", "pw", "notes.txt"};
+        if (force) {
+            arguments.prepend("--force");
+        }
+        const Outcome outcome = run(arguments);
+        QCOMPARE(outcome.exitCode, force ? 0 : 1);
+        QCOMPARE(read_file(path("notes.txt.fxs")) == older, !force);
+        QCOMPARE(outcome.err, force ? QString()
+                                    : QString("failed     could not replace "
+                                              "notes.txt.fxs: a different file of "
+                                              "that name exists, and is kept\n"));
+    }
+
     void eachLineIsFlushedWhenItsFileIsDone() {
         write_file(path("a"), random_bytes(10, 7));
         write_file(path("b"), random_bytes(10, 8));
