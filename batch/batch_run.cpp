@@ -20,6 +20,10 @@ constexpr const char* no_password_text = "Unable to Process. No Password provide
 constexpr const char* empty_protects_nothing_text = " An empty password protects nothing.";
 constexpr const char* no_files_text = "Unable to Process. No files have been selected !";
 constexpr const char* finished_text = "Finished !";
+constexpr const char* replace_question_text =
+    "Strong files would take the place of these existing files:";
+constexpr const char* replace_choices_text =
+    "Replace them, skip them (they are kept, and reported as not done), or cancel the run?";
 
 std::string control_character_text(std::size_t index) {
     return "Unable to Process. Character " + std::to_string(index + 1) +
@@ -205,11 +209,27 @@ RunOutcome run_batch(AppState& state, BatchWindow& window, FileSystem& fs,
         window.show_message(*message, MessageIcon::error);
         return RunOutcome::refused;
     }
+    // Asked once, before any file is touched.
+    ReplaceAnswer answer = ReplaceAnswer::skip;
+    if (const auto names = names_in_the_way(state, fs, multiple, strong); !names.empty()) {
+        std::vector<std::string> lines;
+        for (const auto& name : names) {
+            lines.push_back(name.string());
+        }
+        answer = window.ask_to_replace(list_text(replace_question_text, lines) + "\n\n" +
+                                       replace_choices_text);
+    }
+    if (answer == ReplaceAnswer::cancel) {
+        wipe(password);
+        wipe(encoded.bytes);
+        return RunOutcome::refused;
+    }
 
     RunGuard guard(state);
     window.set_Timer1_enabled(true);
     state.delete_originals = static_cast<std::int16_t>(window.Check1_value());
     state.skip_step = static_cast<std::int16_t>(window.Slider1_value() + 1);
+    state.strong.replace_existing = answer == ReplaceAnswer::replace;
     state.password = std::move(encoded.bytes);
     state.strong.password = strong_password(password).value_or(std::string{});
     wipe(password);

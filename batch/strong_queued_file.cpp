@@ -1,6 +1,7 @@
 #include "batch/strong_queued_file.h"
 
 #include "engine/engine_error.h"
+#include "strong/existing_file.h"
 #include "strong/strong_file.h"
 
 namespace ferrocase {
@@ -42,6 +43,24 @@ bool queue_needs_legacy_password(const AppState& state, bool allow_multiple_encr
 bool queue_needs_strong_password(const AppState& state, bool allow_multiple_encryption,
                                  bool strong_encryption) {
     return any_queued_file_in_format(state, allow_multiple_encryption, strong_encryption, true);
+}
+
+std::vector<std::filesystem::path> names_in_the_way(const AppState& state, FileSystem& fs,
+                                                    bool allow_multiple_encryption,
+                                                    bool strong_encryption) {
+    std::vector<std::filesystem::path> names;
+    for (std::int32_t row = 1; row <= state.file_count; ++row) {
+        const auto& source = state.file_queue.row(row).source;
+        const FileMode mode =
+            choose_file_mode(source, allow_multiple_encryption, strong_encryption);
+        const auto destination = mode == FileMode::strong_encrypt   ? strong_encrypted_name(source)
+                                 : mode == FileMode::strong_decrypt ? decrypted_name(source)
+                                                                    : std::nullopt;
+        if (destination && exists(fs, *destination)) {
+            names.push_back(*destination);
+        }
+    }
+    return names;
 }
 
 FileResult process_strong_file(AppState& state, FileMode mode, FileSystem& fs, const Yield& yield) {

@@ -20,4 +20,13 @@ using MessagePresenter =
 // presenter brings the modal box back.
 void set_message_presenter(MessagePresenter presenter);
 
+// A modal question whether strong files may replace existing files: "Replace", "Skip" and
+// "Cancel" (the default, and what closing the box answers).
+ReplaceAnswer ask_to_replace(QWidget* parent, const QString& text);
+
+using ReplaceQuestion = std::function<ReplaceAnswer(QWidget* parent, const QString& text)>;
+
+// As set_message_presenter, for the question.
+void set_replace_question(ReplaceQuestion question);
+
 } // namespace ferrocase

@@ -9,10 +9,15 @@ MessageRecorder::MessageRecorder() {
             on_message(text);
         }
     });
+    set_replace_question([this](QWidget*, const QString& text) {
+        messages.append({text, MessageIcon::exclamation});
+        return replace_answer;
+    });
 }
 
 MessageRecorder::~MessageRecorder() {
     set_message_presenter({});
+    set_replace_question({});
 }
 
 QStringList MessageRecorder::texts() const {

@@ -24,6 +24,8 @@ public:
 
     QList<RecordedMessage> messages;
     std::function<void(const QString& text)> on_message;
+    // What the replace question answers; the question is recorded among the messages.
+    ReplaceAnswer replace_answer = ReplaceAnswer::cancel;
 
     QStringList texts() const;
 };
