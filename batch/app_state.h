@@ -4,6 +4,7 @@
 #include "engine/file_transform.h"
 #include "strong/strong_header.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -14,6 +15,7 @@ namespace ferrocase {
 struct StrongSettings {
     std::string password;
     bool replace_existing = false;
+    const std::atomic<bool>* stop = nullptr; // see StrongOptions
     KdfParameters kdf = default_kdf;
     std::uint32_t chunk_size = default_chunk_size;
 };

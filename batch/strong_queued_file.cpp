@@ -65,12 +65,14 @@ std::vector<std::filesystem::path> names_in_the_way(const AppState& state, FileS
 
 FileResult process_strong_file(AppState& state, FileMode mode, FileSystem& fs, const Yield& yield) {
     QueueRow& row = state.file_queue.row(state.current_file);
-    const Existing existing = state.strong.replace_existing ? Existing::replace : Existing::keep;
+    const StrongOptions options{.existing = state.strong.replace_existing ? Existing::replace
+                                                                          : Existing::keep,
+                                .stop = state.strong.stop};
     if (mode == FileMode::strong_encrypt) {
         row.destination = strong_encrypted_name(row.source);
         return encrypt_strong_file(state, fs, row.source, row.destination, state.strong.password,
                                    new_header(state.strong.kdf, state.strong.chunk_size), yield,
-                                   existing);
+                                   options);
     }
     const auto destination = decrypted_name(row.source);
     if (!destination) {
@@ -80,7 +82,7 @@ FileResult process_strong_file(AppState& state, FileMode mode, FileSystem& fs, c
     }
     row.destination = *destination;
     return decrypt_strong_file(state, fs, row.source, row.destination, state.strong.password, yield,
-                               existing);
+                               options);
 }
 
 bool should_unlink_plain_original(const AppState& state, FileMode mode, const FileResult& result) {

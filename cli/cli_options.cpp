@@ -47,8 +47,9 @@ protection.
 
 One line per processed file goes to standard output once the file is on disk; failures
 and warnings go to standard error. SIGINT, SIGTERM and SIGHUP finish the file in hand
-and start no other; an encryption stopped any other way is finished by running it again
-with the same password and level.
+and start no other; a second one stops that file at once (a strong file, even in its
+password hash, then leaves nothing). An encryption stopped any other way is finished by
+running it again with the same password and level.
 
 Exit status: 0 when every file was processed, 1 when any file failed or was skipped as
 a repeat, 2 for a usage error or a refused password, 128+N when signal N stopped the run.

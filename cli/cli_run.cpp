@@ -113,6 +113,7 @@ int run_files(const CliOptions& options, const std::string& password,
     state.password = password;
     state.strong.password = strong_password;
     state.strong.replace_existing = options.force;
+    state.strong.stop = &stop.stop_now;
     state.skip_step = static_cast<std::int16_t>(options.skip_level + 1);
     state.delete_originals = options.delete_originals ? 1 : 0;
     for (const auto& file : options.files) {

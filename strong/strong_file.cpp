@@ -2,6 +2,7 @@
 
 #include "engine/engine_error.h"
 #include "strong/aead_context.h"
+#include "strong/background_hash.h"
 #include "strong/chunk_layout.h"
 #include "strong/chunk_workers.h"
 #include "strong/existing_file.h"
@@ -77,7 +78,7 @@ public:
     FileResult into_new_file(EngineState& state, FileSystem& fs, RandomAccessFile& input,
                              const FileStatus& status, const std::filesystem::path& source,
                              const std::filesystem::path& destination, const Yield& yield,
-                             Existing existing) {
+                             const StrongOptions& options) {
         auto [created, create_error] = fs.create_new(destination, status);
         if (!created) {
             return file_failure(FileStep::create_destination, destination, create_error);
@@ -93,12 +94,13 @@ public:
             }
         }
         state.file_position = 1;
-        if (auto result = run(state, input, source, output.file(), destination, yield);
+        if (auto result =
+                run(state, input, source, output.file(), destination, yield, options.stop);
             !result.ok()) {
             return result;
         }
         input.close();
-        if (direction_ == Direction::decrypt && existing == Existing::keep &&
+        if (direction_ == Direction::decrypt && options.existing == Existing::keep &&
             holds_other_bytes(fs, destination, output.file(), layout_.plain_length())) {
             return file_failure(FileStep::replace_destination, destination,
                                 StrongError::would_replace);
@@ -108,7 +110,8 @@ public:
 
 private:
     FileResult run(EngineState& state, RandomAccessFile& input, const std::filesystem::path& source,
-                   NewFile& output, const std::filesystem::path& destination, const Yield& yield) {
+                   NewFile& output, const std::filesystem::path& destination, const Yield& yield,
+                   const std::atomic<bool>* stop) {
         const bool encrypting = direction_ == Direction::encrypt;
         ChunkWorkers workers(
             layout_.batches(),
@@ -116,6 +119,9 @@ private:
             encrypting ? layout_.stored_batch_bytes() : layout_.plain_batch_bytes());
         return workers.run(
             [&](Batch& batch) {
+                if (stop && *stop) {
+                    return file_failure(FileStep::interrupted, source, {});
+                }
                 if (auto error = read(input, batch)) {
                     return file_failure(FileStep::read, source, error);
                 }
@@ -204,6 +210,26 @@ private:
     std::array<AeadContext, ChunkWorkers::count> aeads_;
 };
 
+// The password hash, yielding while it runs; why it failed, if it did.
+std::optional<FileResult> hash_password(std::string_view password, const StrongHeader& header,
+                                        Key& key, const std::filesystem::path& source,
+                                        const Yield& yield, const std::atomic<bool>* stop) {
+    const auto error = derive_key_in_background(password, header.salt, header.kdf, key, [&] {
+        if (stop && *stop) {
+            return false;
+        }
+        yield();
+        return true;
+    });
+    if (error == std::errc::operation_canceled) {
+        return file_failure(FileStep::interrupted, source, {});
+    }
+    if (error) {
+        return file_failure(FileStep::open_source, source, error);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::filesystem::path strong_encrypted_name(const std::filesystem::path& source) {
@@ -213,7 +239,8 @@ std::filesystem::path strong_encrypted_name(const std::filesystem::path& source)
 FileResult encrypt_strong_file(EngineState& state, FileSystem& fs,
                                const std::filesystem::path& source,
                                const std::filesystem::path& destination, std::string_view password,
-                               const StrongHeader& header, const Yield& yield, Existing existing) {
+                               const StrongHeader& header, const Yield& yield,
+                               const StrongOptions& options) {
     state.source_length = 0;
     state.file_position = 0;
     if (password.empty()) {
@@ -231,29 +258,28 @@ FileResult encrypt_strong_file(EngineState& state, FileSystem& fs,
     }
     state.source_length = status.size;
     // Before the costly hash: a strong file can hold nothing the user could lose by keeping it.
-    if (existing == Existing::keep && exists(fs, destination)) {
+    if (options.existing == Existing::keep && exists(fs, destination)) {
         return file_failure(FileStep::replace_destination, destination, StrongError::would_replace);
     }
     SecretKey key;
-    if (auto error = derive_key(password, header.salt, header.kdf, key.bytes)) {
-        return file_failure(FileStep::open_source, source, error);
+    if (auto failure = hash_password(password, header, key.bytes, source, yield, options.stop)) {
+        return *failure;
     }
     const HeaderBytes header_bytes = encode_header(header);
     if (header.version == first_version) {
         ChunkStream stream(Direction::encrypt, *layout, header_bytes, {}, header, key.bytes);
-        return stream.into_new_file(state, fs, *input, status, source, destination, yield,
-                                    existing);
+        return stream.into_new_file(state, fs, *input, status, source, destination, yield, options);
     }
     const FileKeys keys(key.bytes);
     const HeaderCheck check = header_check(keys, header_bytes);
     ChunkStream stream(Direction::encrypt, *layout, header_bytes, check, header, keys.chunk);
-    return stream.into_new_file(state, fs, *input, status, source, destination, yield, existing);
+    return stream.into_new_file(state, fs, *input, status, source, destination, yield, options);
 }
 
 FileResult decrypt_strong_file(EngineState& state, FileSystem& fs,
                                const std::filesystem::path& source,
                                const std::filesystem::path& destination, std::string_view password,
-                               const Yield& yield, Existing existing) {
+                               const Yield& yield, const StrongOptions& options) {
     state.source_length = 0;
     state.file_position = 0;
     auto [input, status, failure] = open_source(fs, source, SourceAccess::read);
@@ -281,15 +307,14 @@ FileResult decrypt_strong_file(EngineState& state, FileSystem& fs,
         return file_failure(FileStep::read, source, EngineError::wrong_password_or_damaged);
     }
     SecretKey key;
-    if (auto error = derive_key(password, header.salt, header.kdf, key.bytes)) {
-        return file_failure(FileStep::open_source, source, error);
+    if (auto failure = hash_password(password, header, key.bytes, source, yield, options.stop)) {
+        return *failure;
     }
     HeaderBytes header_bytes{};
     std::copy_n(stored_header.begin(), header_size, header_bytes.begin());
     if (first) {
         ChunkStream stream(Direction::decrypt, *layout, header_bytes, {}, header, key.bytes);
-        return stream.into_new_file(state, fs, *input, status, source, destination, yield,
-                                    existing);
+        return stream.into_new_file(state, fs, *input, status, source, destination, yield, options);
     }
     const FileKeys keys(key.bytes);
     if (!same_check(header_check(keys, header_bytes),
@@ -303,7 +328,7 @@ FileResult decrypt_strong_file(EngineState& state, FileSystem& fs,
         return damage;
     }
     ChunkStream stream(Direction::decrypt, *layout, header_bytes, {}, header, keys.chunk);
-    return stream.into_new_file(state, fs, *input, status, source, destination, yield, existing);
+    return stream.into_new_file(state, fs, *input, status, source, destination, yield, options);
 }
 
 } // namespace ferrocase

@@ -3,6 +3,7 @@
 #include "engine/file_transform.h"
 #include "strong/strong_header.h"
 
+#include <atomic>
 #include <filesystem>
 #include <string_view>
 
@@ -19,9 +20,17 @@ enum class Existing {
     keep,
 };
 
+struct StrongOptions {
+    Existing existing = Existing::replace;
+    // Once set (a second stop signal), the file in hand is dropped at the next chunk, and at once
+    // during the password hash, which runs in a thread of its own and goes on unseen.
+    const std::atomic<bool>* stop = nullptr;
+};
+
 // Both write `destination` as a new file that takes its name only once it is complete and on
-// disk (folder entry included), replacing a file of that name as `existing` allows (a refusal
-// is StrongError::would_replace); on any failure nothing reaches
+// disk (folder entry included), replacing a file of that name as options.existing allows (a
+// refusal is StrongError::would_replace); a stop fails with FileStep::interrupted. The password
+// hash yields while it runs. On any failure nothing reaches
 // that name. The source is never changed. `password` is the NFC UTF-8 text (strong_password);
 // an empty one is refused. The file gets the header's version.
 // Progress goes to state.source_length and state.file_position, as for the legacy format.
@@ -30,7 +39,7 @@ FileResult encrypt_strong_file(EngineState& state, FileSystem& fs,
                                const std::filesystem::path& source,
                                const std::filesystem::path& destination, std::string_view password,
                                const StrongHeader& header, const Yield& yield,
-                               Existing existing = Existing::replace);
+                               const StrongOptions& options = {});
 
 // Every chunk is authenticated before the plain text gets its name. A version 2 file tells why
 // it is refused (StrongError): not a strong file or beyond this program's limits before any
@@ -39,6 +48,6 @@ FileResult encrypt_strong_file(EngineState& state, FileSystem& fs,
 FileResult decrypt_strong_file(EngineState& state, FileSystem& fs,
                                const std::filesystem::path& source,
                                const std::filesystem::path& destination, std::string_view password,
-                               const Yield& yield, Existing existing = Existing::replace);
+                               const Yield& yield, const StrongOptions& options = {});
 
 } // namespace ferrocase
