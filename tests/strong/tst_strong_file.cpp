@@ -380,8 +380,8 @@ private slots:
     // caller's thread, whichever worker it stopped.
     void exceptionsFromEitherWorkerReachTheCaller_data() {
         QTest::addColumn<int>("thrower");
-        QTest::newRow("the caller's") << 0;
-        QTest::newRow("the other") << 1;
+        QTest::newRow("the first") << 0;
+        QTest::newRow("the second") << 1;
     }
 
     void exceptionsFromEitherWorkerReachTheCaller() {
