@@ -29,11 +29,11 @@ struct StrongOptions {
 
 // Both write `destination` as a new file that takes its name only once it is complete and on
 // disk (folder entry included), replacing a file of that name as options.existing allows (a
-// refusal is StrongError::would_replace); a stop fails with FileStep::interrupted. The password
-// hash yields while it runs. On any failure nothing reaches
-// that name. The source is never changed. `password` is the NFC UTF-8 text (strong_password);
-// an empty one is refused. The file gets the header's version.
-// Progress goes to state.source_length and state.file_position, as for the legacy format.
+// refusal is StrongError::would_replace); a stop fails with FileStep::interrupted. On any
+// failure nothing reaches that name. The source is never changed. `password` is the NFC UTF-8
+// text (strong_password); an empty one is refused. The file gets the header's version.
+// Progress goes to state.source_length and state.file_position, as for the legacy format; the
+// yield also runs while the password hash does.
 
 FileResult encrypt_strong_file(EngineState& state, FileSystem& fs,
                                const std::filesystem::path& source,
