@@ -4,15 +4,18 @@
 #include "engine/file_transform.h"
 #include "strong/strong_header.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
 namespace ferrocase {
 
-// What strong (.fxs) files of a run use: the password as NFC UTF-8, and the password hash and
-// chunk size that new files get.
+// What strong (.fxs) files of a run use: the password as NFC UTF-8, the password hash and
+// chunk size that new files get, and whether they may replace a different file of their name.
 struct StrongSettings {
     std::string password;
+    bool replace_existing = false;
+    const std::atomic<bool>* stop = nullptr; // see StrongOptions
     KdfParameters kdf = default_kdf;
     std::uint32_t chunk_size = default_chunk_size;
 };

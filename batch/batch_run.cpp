@@ -3,8 +3,10 @@
 #include "batch/queued_file.h"
 #include "batch/strong_queued_file.h"
 #include "engine/password_encoding.h"
+#include "strong/key_derivation.h"
 #include "strong/password_text.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,8 +17,19 @@ namespace {
 constexpr const char* passwords_differ_text =
     "Unable to Process. Password Box and Password Verification Box hold different information.";
 constexpr const char* no_password_text = "Unable to Process. No Password provided.";
+constexpr const char* empty_protects_nothing_text = " An empty password protects nothing.";
 constexpr const char* no_files_text = "Unable to Process. No files have been selected !";
 constexpr const char* finished_text = "Finished !";
+constexpr const char* replace_question_text =
+    "Strong files would take the place of these existing files:";
+constexpr const char* replace_choices_text =
+    "Replace them, skip them (they are kept, and reported as not done), or cancel the run?";
+
+std::string control_character_text(std::size_t index) {
+    return "Unable to Process. Character " + std::to_string(index + 1) +
+           " of the Password is a control character (such as a tab), which a password may not "
+           "hold.";
+}
 
 std::string unusable_character_text(std::size_t index) {
     return "Unable to Process. Character " + std::to_string(index + 1) +
@@ -28,12 +41,19 @@ std::string unusable_character_text(std::size_t index) {
 // format limits the password's characters.
 std::optional<std::string> refusal(const AppState& state, const std::u32string& password,
                                    const std::u32string& verification,
-                                   const EncodedPassword& encoded, bool legacy_needed) {
+                                   const EncodedPassword& encoded, bool legacy_needed,
+                                   bool strong_needed) {
     if (verification != password) {
         return passwords_differ_text;
     }
     if (password.empty()) {
-        return no_password_text;
+        return std::string(no_password_text) + (strong_needed ? empty_protects_nothing_text : "");
+    }
+    // The command line refuses them too: both must take the same passwords.
+    const auto control = std::find_if(password.begin(), password.end(),
+                                      [](char32_t character) { return character < 0x20; });
+    if (control != password.end()) {
+        return control_character_text(static_cast<std::size_t>(control - password.begin()));
     }
     if (!encoded.ok() && legacy_needed) {
         return unusable_character_text(encoded.unmappable_index);
@@ -67,7 +87,12 @@ std::string failures_text(const std::vector<std::string>& failures) {
 class RunGuard {
 public:
     explicit RunGuard(AppState& state) : state_(state) { state_.run_in_progress = true; }
-    ~RunGuard() { state_.run_in_progress = false; }
+    // The strong password goes with the run; the legacy one stays until the next run, as the
+    // window's design has it.
+    ~RunGuard() {
+        wipe(state_.strong.password);
+        state_.run_in_progress = false;
+    }
     RunGuard(const RunGuard&) = delete;
     RunGuard& operator=(const RunGuard&) = delete;
 
@@ -184,14 +209,35 @@ RunOutcome run_batch(AppState& state, BatchWindow& window, FileSystem& fs,
     if (state.run_in_progress) {
         return RunOutcome::already_running;
     }
-    const std::u32string password = window.Text1_text();
-    const EncodedPassword encoded = encode_windows1252(password);
+    std::u32string password = window.Text1_text();
+    std::u32string verification = window.Text2_text();
+    EncodedPassword encoded = encode_windows1252(password);
     const bool strong = window.strong_encryption_value() == 1;
-    const bool legacy_needed =
-        !strong || queue_needs_legacy_password(state, window.Check2_value() == 1, strong);
-    if (const auto message =
-            refusal(state, password, window.Text2_text(), encoded, legacy_needed)) {
+    const bool multiple = window.Check2_value() == 1;
+    const bool legacy_needed = !strong || queue_needs_legacy_password(state, multiple, strong);
+    const bool strong_needed = strong || queue_needs_strong_password(state, multiple, strong);
+    const auto message =
+        refusal(state, password, verification, encoded, legacy_needed, strong_needed);
+    wipe(verification);
+    if (message) {
+        wipe(password);
+        wipe(encoded.bytes);
         window.show_message(*message, MessageIcon::error);
+        return RunOutcome::refused;
+    }
+    // Asked once, before any file is touched.
+    ReplaceAnswer answer = ReplaceAnswer::skip;
+    if (const auto names = names_in_the_way(state, fs, multiple, strong); !names.empty()) {
+        std::vector<std::string> lines;
+        for (const auto& name : names) {
+            lines.push_back(name.string());
+        }
+        answer = window.ask_to_replace(list_text(replace_question_text, lines) + "\n\n" +
+                                       replace_choices_text);
+    }
+    if (answer == ReplaceAnswer::cancel) {
+        wipe(password);
+        wipe(encoded.bytes);
         return RunOutcome::refused;
     }
 
@@ -199,8 +245,10 @@ RunOutcome run_batch(AppState& state, BatchWindow& window, FileSystem& fs,
     window.set_Timer1_enabled(true);
     state.delete_originals = static_cast<std::int16_t>(window.Check1_value());
     state.skip_step = static_cast<std::int16_t>(window.Slider1_value() + 1);
-    state.password = encoded.bytes;
+    state.strong.replace_existing = answer == ReplaceAnswer::replace;
+    state.password = std::move(encoded.bytes);
     state.strong.password = strong_password(password).value_or(std::string{});
+    wipe(password);
 
     RunReport report;
     {

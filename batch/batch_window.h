@@ -11,6 +11,9 @@ namespace ferrocase {
 // The icon of a message box, as the platform's style value.
 enum class MessageIcon { error = 16, exclamation = 48, information = 64 };
 
+// The user's answer when strong files would take the place of existing files.
+enum class ReplaceAnswer { replace, skip, cancel };
+
 // What a batch run may do to the main window, and nothing more.
 class BatchWindow {
 public:
@@ -33,6 +36,8 @@ public:
     virtual void set_busy_pointer(bool busy) = 0;
     // Modal: returns once the user has dismissed it.
     virtual void show_message(const std::string& text, MessageIcon icon) = 0; // UTF-8
+    // Modal, with the buttons "Replace", "Skip" and "Cancel".
+    virtual ReplaceAnswer ask_to_replace(const std::string& text) = 0; // UTF-8
 
     // Lets every pending event through.
     virtual void yield() = 0;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace ferrocase {
 
@@ -17,9 +18,17 @@ FileMode choose_file_mode(const std::filesystem::path& source, bool allow_multip
 
 bool is_strong(FileMode mode);
 
-// Whether any queued file would use the legacy format with these options.
+// Whether any queued file would use the legacy format, or the strong one, with these options.
 bool queue_needs_legacy_password(const AppState& state, bool allow_multiple_encryption,
                                  bool strong_encryption);
+bool queue_needs_strong_password(const AppState& state, bool allow_multiple_encryption,
+                                 bool strong_encryption);
+
+// The existing files that strong files of the queue would take the place of: name.fxs for an
+// encryption, the plain name for a decryption. In queue order.
+std::vector<std::filesystem::path> names_in_the_way(const AppState& state, FileSystem& fs,
+                                                    bool allow_multiple_encryption,
+                                                    bool strong_encryption);
 
 // Works on row current_file of the queue and sets its destination.
 FileResult process_strong_file(AppState& state, FileMode mode, FileSystem& fs, const Yield& yield);

@@ -13,14 +13,19 @@ const char* const usage_text =
 Encrypts or decrypts each FILE with a password, the same way the Ferrocase
 window does. A file whose name ends in ".fxe" or ".fxs" (in any letter case) is
 decrypted into the same name without that ending, replacing a file of that
-name; every other file is encrypted in place and keeps its name and length, or
-with --strong into name.fxs.
+name (see --force for ".fxs"); every other file is encrypted in place and keeps
+its name and length, or with --strong into name.fxs.
 
   --strong              encrypt into name.fxs, the strong format: authenticated,
                         with a slow password hash, so that a wrong password or a
-                        damaged file is refused and nothing is written. Any
-                        characters may be used in its password. ".fxs" files
-                        are decrypted with or without it.
+                        damaged file is refused and nothing is written. Its
+                        password may hold any character but a control
+                        character. ".fxs" files are decrypted with or without
+                        it.
+  --force               let a strong encryption replace an existing name.fxs,
+                        and a strong decryption an existing file of other
+                        content. Without it such a file is kept, and the file
+                        is reported as failed.
   -r, --recursive       take every regular file below each FILE that is a
                         folder, in name order; symbolic links below it are not
                         followed and other file systems mounted below are not
@@ -59,10 +64,11 @@ password). Use --strong for real protection.
 One line per processed file goes to standard output once the file is on disk;
 failures and warnings go to standard error. A name holding control characters
 or bytes that are not UTF-8 is quoted as a shell would read it back. SIGINT,
-SIGTERM and SIGHUP finish the file in hand and start no other; an encryption
-stopped any other way is finished by running it again with the same password
-and level. Running the same files again after a stop skips those the stopped
-run had finished, so that each is encrypted once.
+SIGTERM and SIGHUP finish the file in hand and start no other; a second one
+stops that file at once (a strong file, even in its password hash, then leaves
+nothing). An encryption stopped any other way is finished by running it again
+with the same password and level. Running the same files again after a stop
+skips those the stopped run had finished, so that each is encrypted once.
 
 Exit status: 0 when every file was processed, 1 when any file failed or was
 skipped as a repeat or standard output could not be written, 2 for a usage
@@ -151,6 +157,8 @@ ParsedOptions parse_options(const std::vector<std::string>& arguments) {
             options.forget = true;
         } else if (name == "--strong") {
             options.strong = true;
+        } else if (name == "--force") {
+            options.force = true;
         } else if (name == "--password-file") {
             options.password_file = *value;
         } else if (name == "--skip") {

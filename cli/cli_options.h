@@ -10,10 +10,11 @@ struct CliOptions {
     int skip_level = 0; // 0..4; the skip step is one more
     bool allow_multiple_encryption = false;
     bool delete_originals = false;
-    bool strong = false;                      // encrypt into name.fxs
-    bool recursive = false;                   // a folder stands for the files below it
-    bool quiet = false;                       // no line for each file done
-    bool forget = false;                      // give up the files' recorded encryptions
+    bool strong = false;    // encrypt into name.fxs
+    bool recursive = false; // a folder stands for the files below it
+    bool quiet = false;     // no line for each file done
+    bool forget = false;    // give up the files' recorded encryptions
+    bool force = false;     // strong files may replace a different file of their name
     std::optional<std::string> password_file; // "-" is standard input
     bool help = false;
     bool version = false;

@@ -3,6 +3,7 @@
 #include "batch/queued_file.h"
 #include "batch/strong_queued_file.h"
 #include "cli/shown_name.h"
+#include "strong/key_derivation.h"
 
 #include <chrono>
 #include <filesystem>
@@ -133,6 +134,8 @@ int run_files(const CliOptions& options, const std::string& password,
     AppState state;
     state.password = password;
     state.strong.password = strong_password;
+    state.strong.replace_existing = options.force;
+    state.strong.stop = &stop.stop_now;
     state.skip_step = static_cast<std::int16_t>(options.skip_level + 1);
     state.delete_originals = options.delete_originals ? 1 : 0;
     for (const auto& file : options.files) {
@@ -179,6 +182,8 @@ int run_files(const CliOptions& options, const std::string& password,
                 << std::endl;
         }
     }
+    wipe(state.password);
+    wipe(state.strong.password);
     if (const int number = stop.first) {
         const int not_started = state.file_count - state.current_file + 1;
         err << "ferrocase-cli: stopped by signal " << number;

@@ -3,6 +3,7 @@
 #include "cli/echo_off.h"
 #include "cli/shown_name.h"
 #include "engine/password_encoding.h"
+#include "strong/key_derivation.h"
 #include "strong/password_text.h"
 
 #include <cerrno>
@@ -58,10 +59,13 @@ void drop_carriage_return(std::string& line) {
     }
 }
 
-// The rest of a UTF-16 line after its byte-order mark, as UTF-8. A lone surrogate or an odd
-// last byte becomes U+FFFD, which has no Windows-1252 code and is refused later.
-std::string utf16_line(std::istream& in, bool little_endian) {
-    constexpr char32_t replacement = 0xFFFD;
+constexpr std::string_view malformed_utf16 =
+    "the password file's UTF-16 text is malformed (a lone surrogate or an odd number of bytes)";
+
+// The rest of a UTF-16 line after its byte-order mark, as UTF-8; nothing when a surrogate stands
+// alone or a last byte has no partner. Such a file is refused, not repaired: a repaired strong
+// password would be another one.
+std::optional<std::string> utf16_line(std::istream& in, bool little_endian) {
     std::string line;
     std::optional<char32_t> high_surrogate;
     char pair[2];
@@ -69,33 +73,32 @@ std::string utf16_line(std::istream& in, bool little_endian) {
         const auto first = static_cast<unsigned char>(pair[0]);
         const auto second = static_cast<unsigned char>(pair[1]);
         const char32_t unit = little_endian ? (second << 8 | first) : (first << 8 | second);
-        if (unit >= 0xDC00 && unit <= 0xDFFF && high_surrogate) {
+        const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+        if (high_surrogate.has_value() != low) {
+            wipe(line);
+            return std::nullopt;
+        }
+        if (low) {
             line += utf8_of(0x10000 + ((*high_surrogate - 0xD800) << 10) + (unit - 0xDC00));
             high_surrogate.reset();
-            continue;
-        }
-        if (high_surrogate) {
-            line += utf8_of(replacement);
-            high_surrogate.reset();
-        }
-        if (unit == '\n') {
+        } else if (unit == '\n') {
             break;
-        }
-        if (unit >= 0xD800 && unit <= 0xDBFF) {
+        } else if (unit >= 0xD800 && unit <= 0xDBFF) {
             high_surrogate = unit;
         } else {
-            line += utf8_of(unit >= 0xDC00 && unit <= 0xDFFF ? replacement : unit);
+            line += utf8_of(unit);
         }
     }
     if (high_surrogate || in.gcount() == 1) {
-        line += utf8_of(replacement);
+        wipe(line);
+        return std::nullopt;
     }
     drop_carriage_return(line);
     return line;
 }
 
-// The first line without its line end, as UTF-8.
-std::string first_line(std::istream& in) {
+// The first line without its line end, as UTF-8; nothing for malformed UTF-16.
+std::optional<std::string> first_line(std::istream& in) {
     std::string line;
     char character = 0;
     while (in.get(character) && character != '\n') {
@@ -133,11 +136,15 @@ std::optional<std::string> control_character_refusal(std::string_view utf8) {
     return std::nullopt;
 }
 
-PasswordInput password_from_line(const std::string& line) {
-    PasswordInput input = check_password(line, line);
-    if (line.find('\0') != std::string::npos) {
+PasswordInput password_from_line(std::optional<std::string> line) {
+    if (!line) {
+        return refused(std::string(malformed_utf16));
+    }
+    PasswordInput input = check_password(*line, *line);
+    if (line->find('\0') != std::string::npos) {
         input.error += "; a password file holds UTF-8 text, or UTF-16 with a byte-order mark";
     }
+    wipe(*line);
     return input;
 }
 
@@ -167,15 +174,19 @@ std::optional<std::string> ask_without_echo(int terminal, const char* prompt) {
 }
 
 PasswordInput ask(int terminal, Verification verification_wanted) {
-    const auto password = ask_without_echo(terminal, "Password: ");
+    auto password = ask_without_echo(terminal, "Password: ");
     // A strong file refuses a wrong password by itself, so a typing error costs nothing.
-    const auto verification = !password || verification_wanted == Verification::none
-                                  ? password
-                                  : ask_without_echo(terminal, "Verify password: ");
-    if (!password || !verification) {
-        return refused("no password read from the terminal");
+    auto verification = !password || verification_wanted == Verification::none
+                            ? password
+                            : ask_without_echo(terminal, "Verify password: ");
+    PasswordInput input = password && verification ? check_password(*password, *verification)
+                                                   : refused("no password read from the terminal");
+    for (auto* typed : {&password, &verification}) {
+        if (*typed) {
+            wipe(**typed);
+        }
     }
-    return check_password(*password, *verification);
+    return input;
 }
 
 } // namespace
@@ -185,29 +196,38 @@ PasswordInput check_password(std::string_view utf8, std::string_view verificatio
         return refused("the password and its verification differ");
     }
     if (utf8.empty()) {
-        return refused("no password provided");
+        return refused("no password provided; an empty password protects nothing");
     }
-    const auto strong = strong_password(utf8);
+    auto strong = strong_password(utf8);
     if (!strong) {
         return refused("the password is not valid UTF-8 text");
     }
     if (const auto refusal = control_character_refusal(utf8)) {
+        wipe(*strong);
         return refused(*refusal);
     }
-    const EncodedPassword encoded = encode_windows1252_from_utf8(utf8);
+    EncodedPassword encoded = encode_windows1252_from_utf8(utf8);
     if (!encoded.ok()) {
-        return strong_only(*strong, "the password's character \"" + utf8_of(*encoded.unmappable) +
-                                        "\" has no code in Windows-1252; use Western letters, "
-                                        "digits and signs, or --strong");
+        return strong_only(std::move(*strong),
+                           "the password's character \"" + utf8_of(*encoded.unmappable) +
+                               "\" has no code in Windows-1252; use Western letters, "
+                               "digits and signs, or --strong");
     }
     if (encoded.bytes.size() > longest_password) {
-        return strong_only(*strong, "the password is longer than " +
-                                        std::to_string(longest_password) + " characters");
+        wipe(encoded.bytes);
+        return strong_only(std::move(*strong), "the password is longer than " +
+                                                   std::to_string(longest_password) +
+                                                   " characters");
     }
     PasswordInput input;
-    input.bytes = encoded.bytes;
-    input.strong = *strong;
+    input.bytes = std::move(encoded.bytes);
+    input.strong = std::move(*strong);
     return input;
+}
+
+PasswordInput::~PasswordInput() {
+    wipe(bytes);
+    wipe(strong);
 }
 
 PasswordInput password_from_file(const std::string& path, Verification verification) {

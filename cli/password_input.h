@@ -6,12 +6,18 @@
 
 namespace ferrocase::cli {
 
+// Its texts are wiped when it goes.
 struct PasswordInput {
     std::string bytes;  // Windows-1252, ready for the engine; empty when legacy_error is set
     std::string error;  // why the password was refused or could not be read
     std::string strong; // NFC UTF-8, for strong (.fxs) files
     // Why .fxe files cannot use this password, which strong files still can.
     std::string legacy_error;
+
+    PasswordInput() = default;
+    PasswordInput(PasswordInput&&) = default;
+    PasswordInput& operator=(PasswordInput&&) = default;
+    ~PasswordInput();
 };
 
 // The window's refusals, in the window's order: the two entries differ, the password is empty;

@@ -21,9 +21,15 @@ StopSignals& catch_stop_signals() {
                   "signal handlers may only touch lock-free atomics");
     struct sigaction action {};
     action.sa_handler = on_stop_signal;
-    sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
+    // One handler at a time: pending signals are then taken in the order they are delivered,
+    // and the first is the one the exit status names.
+    constexpr int stop_signals[] = {SIGINT, SIGTERM, SIGHUP};
+    sigemptyset(&action.sa_mask);
+    for (const int number : stop_signals) {
+        sigaddset(&action.sa_mask, number);
+    }
+    for (const int number : stop_signals) {
         sigaction(number, &action, nullptr);
     }
     return signals;

@@ -75,6 +75,9 @@ std::string FileResult::describe() const {
     if (error) {
         text += ": " + error.message();
     }
+    if (at_byte >= 0) {
+        text += " at byte " + std::to_string(at_byte);
+    }
     if (failed_step == FileStep::resume && error == EngineError::record_unreadable) {
         text +=
             " (once you have checked the files it may have held, remove " + other.string() + ")";

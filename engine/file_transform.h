@@ -56,6 +56,8 @@ struct FileResult {
     // For a repeated file: the name it came up under first. For an earlier run's encryption that
     // cannot be finished: that run's recovery record.
     std::filesystem::path other;
+    // Where in the file the fault lies, when it can be told (-1 otherwise).
+    std::int64_t at_byte = -1;
 
     bool ok() const { return failed_step == FileStep::none; }
     // One line for the user: which step failed on which file, and why.

@@ -76,11 +76,14 @@ void remove_defaults(const std::filesystem::path& list, const std::string& mime_
 } // namespace
 
 Unregistration unregister_file_types(const FreedesktopFileTypeRegistry::Folders& folders,
-                                     const std::string& file_class,
+                                     const std::vector<std::string>& file_classes,
                                      const std::filesystem::path& settings_file) {
     Unregistration done;
     const FreedesktopFileTypeRegistry registry(folders);
-    remove_file(registry.desktop_entry_path(file_class), done);
+    for (const std::string& file_class : file_classes) {
+        remove_file(registry.desktop_entry_path(file_class), done);
+    }
+    const std::string& file_class = file_classes.front();
     for (const auto& package : mime_packages(folders.data_home / "mime" / "packages", file_class)) {
         remove_file(package, done);
     }
@@ -97,8 +100,8 @@ int unregister_for_user(std::ostream& out, std::ostream& err) {
     const auto folders = user_desktop_folders();
     const QString settings =
         QSettings(QStringLiteral("Ferrocase"), QStringLiteral("Ferrocase")).fileName();
-    const Unregistration done =
-        unregister_file_types(folders, ferrocase_file_class, settings.toStdString());
+    const Unregistration done = unregister_file_types(
+        folders, {ferrocase_file_class, ferrocase_strong_file_class}, settings.toStdString());
     for (const auto& path : done.removed) {
         out << "removed " << path.string() << "\n";
     }

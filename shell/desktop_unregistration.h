@@ -16,10 +16,10 @@ struct Unregistration {
 };
 
 // Undoes what starting the program wrote for the user, for one who uninstalls it: the desktop
-// entry and the MIME packages of `file_class`, the lines of mimeapps.list that name the entry,
-// and `settings_file`. A default that names another program stays.
+// entries of `file_classes`, the MIME packages and the lines of mimeapps.list named after the
+// first, and `settings_file`. A default that names another program stays.
 Unregistration unregister_file_types(const FreedesktopFileTypeRegistry::Folders& folders,
-                                     const std::string& file_class,
+                                     const std::vector<std::string>& file_classes,
                                      const std::filesystem::path& settings_file);
 
 // The above for this user and this program, then the desktop's caches rebuilt; what was done goes

@@ -11,6 +11,19 @@ namespace {
 
 constexpr const char* file_class = ferrocase_file_class;
 constexpr const char* extension = ".fxe";
+constexpr const char* strong_extension = ".fxs";
+
+void associate_class(FileTypeRegistry& registry, const char* class_name, const char* extension,
+                     const std::string& command) {
+    const FileTypeRegistry::Key class_key = registry.create_key(class_name);
+    registry.set_default_value(class_key, "", class_name);
+
+    const FileTypeRegistry::Key extension_key = registry.create_key(extension);
+    registry.set_default_value(extension_key, "", class_name);
+
+    const FileTypeRegistry::Key command_key = registry.create_key(class_name);
+    registry.set_default_value(command_key, "shell\\open\\command", command);
+}
 
 // Quoted as a Windows command line is split again: a double quote of the name's own is preceded by
 // a backslash, and so is every backslash right before it or before the closing quote.
@@ -64,15 +77,9 @@ std::string association_executable(const std::filesystem::path& self,
 }
 
 void associate_file(FileTypeRegistry& registry, const std::string& executable) {
-    const FileTypeRegistry::Key class_key = registry.create_key(file_class);
-    registry.set_default_value(class_key, "", file_class);
-
-    const FileTypeRegistry::Key extension_key = registry.create_key(extension);
-    registry.set_default_value(extension_key, "", file_class);
-
     const std::string command = open_command(executable);
-    const FileTypeRegistry::Key command_key = registry.create_key(file_class);
-    registry.set_default_value(command_key, "shell\\open\\command", command);
+    associate_class(registry, file_class, extension, command);
+    associate_class(registry, ferrocase_strong_file_class, strong_extension, command);
 }
 
 } // namespace ferrocase

@@ -3,7 +3,10 @@
 #include "strong/key_derivation.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <exception>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -31,68 +34,89 @@ ChunkWorkers::~ChunkWorkers() {
 
 FileResult ChunkWorkers::run(const Work& work, const Progress& progress) {
     std::atomic<std::int64_t> next{0};
-    std::atomic<std::int64_t> done{0};
     std::atomic<bool> stop{false};
-    const auto work_through = [&](Batch& batch, const Progress& report) {
-        while (!stop) {
-            batch.index = next++;
-            if (batch.index >= batch_count_) {
-                break;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::int64_t done = 0; // these three under the mutex
+    int running = 0;
+    std::array<FileResult, count> results;
+    std::array<std::exception_ptr, count> exceptions;
+    const auto work_through = [&](int worker) {
+        Batch& batch = batches_[worker];
+        try {
+            while (!stop) {
+                batch.index = next++;
+                if (batch.index >= batch_count_) {
+                    break;
+                }
+                results[worker] = work(batch);
+                if (!results[worker].ok()) {
+                    stop = true;
+                    break;
+                }
+                const std::lock_guard lock(mutex);
+                ++done;
+                changed.notify_one();
             }
-            FileResult result = work(batch);
-            if (!result.ok()) {
-                stop = true;
-                return result;
-            }
-            const auto finished = ++done;
-            if (report) {
-                report(finished);
-            }
+        } catch (...) {
+            exceptions[worker] = std::current_exception();
+            stop = true;
         }
-        return FileResult{};
+        const std::lock_guard lock(mutex);
+        --running;
+        changed.notify_one();
     };
 
-    FileResult helper_result;
-    std::exception_ptr helper_exception;
-    std::thread helper;
-    if (batch_count_ > 1) {
+    std::array<std::thread, count> threads;
+    for (int worker = 0; worker < (batch_count_ > 1 ? count : 1); ++worker) {
         try {
-            helper = std::thread([&] {
-                try {
-                    helper_result = work_through(batches_[1], {});
-                } catch (...) {
-                    helper_exception = std::current_exception();
-                    stop = true;
-                }
-            });
+            const std::lock_guard lock(mutex);
+            threads[worker] = std::thread(work_through, worker);
+            ++running;
         } catch (const std::system_error&) {
-            // Out of threads: the caller's does every batch, only slower.
+            break; // out of threads: fewer workers, or the caller's thread alone
         }
     }
-    FileResult result;
-    try {
-        result = work_through(batches_[0], progress);
-    } catch (...) {
-        stop = true;
-        if (helper.joinable()) {
-            helper.join();
+    if (!threads[0].joinable()) {
+        {
+            const std::lock_guard lock(mutex);
+            ++running;
         }
-        throw;
+        work_through(0);
     }
-    if (helper.joinable()) {
-        helper.join();
+    {
+        // The caller only reports progress, so that a window stays free while the chunks go.
+        std::unique_lock lock(mutex);
+        while (running > 0) {
+            changed.wait_for(lock, std::chrono::milliseconds(20));
+            const std::int64_t finished = done;
+            const bool working = running > 0;
+            lock.unlock();
+            if (progress && working) {
+                progress(finished);
+            }
+            lock.lock();
+        }
     }
-    if (helper_exception) {
-        std::rethrow_exception(helper_exception);
+    for (auto& thread : threads) {
+        if (thread.joinable()) {
+            thread.join();
+        }
     }
-    if (!result.ok()) {
-        return result;
+    for (const auto& exception : exceptions) {
+        if (exception) {
+            std::rethrow_exception(exception);
+        }
     }
-    // The other thread may have finished the last batches.
-    if (helper_result.ok() && progress) {
+    for (const auto& result : results) {
+        if (!result.ok()) {
+            return result;
+        }
+    }
+    if (progress) {
         progress(done);
     }
-    return helper_result;
+    return {};
 }
 
 } // namespace ferrocase

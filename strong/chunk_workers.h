@@ -18,12 +18,13 @@ struct Batch {
     std::vector<std::uint8_t> output;
 };
 
-// Works through the batches of a file in the caller's thread and one more at once. Each batch is
-// read, transformed and written by one thread, so that its bytes stay in that processor's cache;
-// the batches may be finished in any order. Only the caller's thread reports progress, after
-// each of its batches and once at the end, and so may yield to the window. A failure stops both
-// threads after the batch in hand; an exception from either comes out of run() in the caller's
-// thread.
+// Works through the batches of a file in two threads of its own (one for a file of one batch).
+// Each batch is read, transformed and written by one thread, so that its bytes stay in that
+// processor's cache; the batches may be finished in any order. The caller's thread only reports
+// progress, whenever a batch is done and at least every 20 ms, and once at the end, and so may
+// yield to a window that stays free meanwhile. A failure stops both threads after the batch in
+// hand; an exception from either comes out of run() in the caller's thread. Without threads to
+// be had, the caller's thread does the work.
 class ChunkWorkers {
 public:
     static constexpr int count = 2;

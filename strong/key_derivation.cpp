@@ -20,4 +20,14 @@ void wipe(std::span<std::uint8_t> secret) {
     sodium_memzero(secret.data(), secret.size());
 }
 
+void wipe(std::string& secret) {
+    sodium_memzero(secret.data(), secret.size());
+    secret.clear();
+}
+
+void wipe(std::u32string& secret) {
+    sodium_memzero(secret.data(), secret.size() * sizeof(char32_t));
+    secret.clear();
+}
+
 } // namespace ferrocase

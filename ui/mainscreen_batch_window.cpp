@@ -83,6 +83,10 @@ void MainscreenBatchWindow::show_message(const std::string& text, MessageIcon ic
     ferrocase::show_message(&screen_, QString::fromStdString(text), icon);
 }
 
+ReplaceAnswer MainscreenBatchWindow::ask_to_replace(const std::string& text) {
+    return ferrocase::ask_to_replace(&screen_, QString::fromStdString(text));
+}
+
 void MainscreenBatchWindow::yield() {
     QCoreApplication::processEvents();
 }

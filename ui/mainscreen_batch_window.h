@@ -27,6 +27,7 @@ public:
     void enable_window() override;
     void set_busy_pointer(bool busy) override;
     void show_message(const std::string& text, MessageIcon icon) override;
+    ReplaceAnswer ask_to_replace(const std::string& text) override;
 
     void yield() override;
     Yield block_yield() override;

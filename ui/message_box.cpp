@@ -1,6 +1,7 @@
 #include "ui/message_box.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 #include <utility>
 
 namespace ferrocase {
@@ -33,6 +34,25 @@ void show_modal_box(QWidget* parent, const QString& text, MessageIcon icon) {
         box.setDetailedText(text);
     }
     box.exec();
+}
+
+ReplaceAnswer ask_in_modal_box(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Ferrocase"), text, QMessageBox::NoButton,
+                    parent);
+    const QAbstractButton* replace =
+        box.addButton(QObject::tr("&Replace"), QMessageBox::AcceptRole);
+    const QAbstractButton* skip = box.addButton(QObject::tr("&Skip"), QMessageBox::RejectRole);
+    box.setDefaultButton(box.addButton(QMessageBox::Cancel));
+    box.exec();
+    if (box.clickedButton() == replace) {
+        return ReplaceAnswer::replace;
+    }
+    return box.clickedButton() == skip ? ReplaceAnswer::skip : ReplaceAnswer::cancel;
+}
+
+ReplaceQuestion& question() {
+    static ReplaceQuestion current = ask_in_modal_box;
+    return current;
 }
 
 MessagePresenter& presenter() {
@@ -68,6 +88,14 @@ bool ask_question(QWidget* parent, const QString& text) {
 void set_question_presenter(QuestionPresenter replacement) {
     question_presenter() =
         replacement ? std::move(replacement) : QuestionPresenter(ask_with_modal_box);
+}
+
+ReplaceAnswer ask_to_replace(QWidget* parent, const QString& text) {
+    return question()(parent, text);
+}
+
+void set_replace_question(ReplaceQuestion replacement) {
+    question() = replacement ? std::move(replacement) : ReplaceQuestion(ask_in_modal_box);
 }
 
 } // namespace ferrocase

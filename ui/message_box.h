@@ -28,4 +28,13 @@ using QuestionPresenter = std::function<bool(QWidget* parent, const QString& tex
 // As set_message_presenter, for questions.
 void set_question_presenter(QuestionPresenter presenter);
 
+// A modal question whether strong files may replace existing files: "Replace", "Skip" and
+// "Cancel" (the default, and what closing the box answers).
+ReplaceAnswer ask_to_replace(QWidget* parent, const QString& text);
+
+using ReplaceQuestion = std::function<ReplaceAnswer(QWidget* parent, const QString& text)>;
+
+// As set_message_presenter, for the question.
+void set_replace_question(ReplaceQuestion question);
+
 } // namespace ferrocase

@@ -32,6 +32,11 @@ void FakeBatchWindow::show_message(const std::string& text, MessageIcon icon) {
     log << QStringLiteral("message %1 ").arg(static_cast<int>(icon)) + QString::fromStdString(text);
 }
 
+ReplaceAnswer FakeBatchWindow::ask_to_replace(const std::string& text) {
+    log << QStringLiteral("ask ") + QString::fromStdString(text);
+    return replace_answer;
+}
+
 void FakeBatchWindow::yield() {
     log << QStringLiteral("yield");
 }

@@ -20,6 +20,7 @@ public:
     int slider1 = 0;
     int strong = 0;
     bool quit = false;
+    ReplaceAnswer replace_answer = ReplaceAnswer::cancel;
     std::function<void()> on_block_yield; // runs inside the engine's yields
 
     QStringList log;
@@ -40,6 +41,7 @@ public:
     void enable_window() override;
     void set_busy_pointer(bool busy) override;
     void show_message(const std::string& text, MessageIcon icon) override;
+    ReplaceAnswer ask_to_replace(const std::string& text) override;
     void yield() override;
     Yield block_yield() override;
     void disable_form() override;

@@ -125,7 +125,8 @@ private slots:
         QTest::addColumn<QByteArray>("password");
         QTest::addColumn<bool>("fileIsFolder");
         QTest::addColumn<QString>("message");
-        QTest::addRow("empty") << QByteArray("\n") << false << "no password provided";
+        QTest::addRow("empty") << QByteArray("\n") << false
+                               << "no password provided; an empty password protects nothing";
         QTest::addRow("no code in Windows-1252")
             << QByteArray("p\xE2\x82\xBF\n") << false << "has no code in Windows-1252";
         QTest::addRow("longer than the key cursor can count")
@@ -137,9 +138,14 @@ private slots:
             << QByteArray("\xC3\xA9\x1B\n") << false << "control character U+001B (character 2)";
         QTest::addRow("UTF-16 without a byte-order mark")
             << QByteArray("s\0e\0c\0\n\0", 8) << false << "UTF-16 with a byte-order mark";
+        // Refused, never repaired: a repaired strong password would be another password.
+        const QString malformed = "the password file's UTF-16 text is malformed";
         QTest::addRow("UTF-16 with a lone surrogate")
-            << QByteArray("\xFF\xFEs\0\x00\xD8\n\0", 8) << false
-            << "\"\xEF\xBF\xBD\" has no code in Windows-1252";
+            << QByteArray("\xFF\xFEs\0\x00\xD8\n\0", 8) << false << malformed;
+        QTest::addRow("UTF-16 with a stray last byte")
+            << QByteArray("\xFE\xFF\0s\0e\0", 7) << false << malformed;
+        QTest::addRow("bad UTF-8")
+            << QByteArray("pass\xC3(\n") << false << "the password is not valid UTF-8 text";
         QTest::addRow("a folder for the password file") << QByteArray() << true << "is a folder";
     }
 
@@ -245,8 +251,8 @@ private slots:
         const Bytes stored = read_file(path("notes.txt.fxs"));
         outcome = run({"--password-file", "pw", "notes.txt.fxs"});
         QCOMPARE(outcome.exitCode, 1);
-        QCOMPARE(outcome.err, QString("ferrocase-cli: could not read notes.txt.fxs: wrong "
-                                      "password, or the file is damaged\n"));
+        QCOMPARE(outcome.err,
+                 QString("ferrocase-cli: could not read notes.txt.fxs: wrong password\n"));
         QCOMPARE(read_file(path("notes.txt.fxs")), stored);
         QVERIFY(!fs::exists(path("notes.txt")));
 
@@ -257,6 +263,30 @@ private slots:
     }
 
     // A line held back in a buffer is lost when the run is interrupted.
+    // The refusal comes before the password hash; --force lets the file be replaced.
+    void anExistingStrongFileIsKeptUnlessForced_data() {
+        QTest::addColumn<bool>("force");
+        QTest::newRow("kept") << false;
+        QTest::newRow("--force") << true;
+    }
+    void anExistingStrongFileIsKeptUnlessForced() {
+        QFETCH(bool, force);
+        write_file(path("notes.txt"), random_bytes(100, 3));
+        const Bytes older = random_bytes(80, 4);
+        write_file(path("notes.txt.fxs"), older);
+        QStringList arguments{"--strong", "--password-file", "pw", "notes.txt"};
+        if (force) {
+            arguments.prepend("--force");
+        }
+        const Outcome outcome = run(arguments);
+        QCOMPARE(outcome.exitCode, force ? 0 : 1);
+        QCOMPARE(read_file(path("notes.txt.fxs")) == older, !force);
+        QCOMPARE(outcome.err, force ? QString()
+                                    : QString("ferrocase-cli: could not replace "
+                                              "notes.txt.fxs: a different file of "
+                                              "that name exists, and is kept\n"));
+    }
+
     void eachLineIsFlushedWhenItsFileIsDone() {
         write_file(path("a"), random_bytes(10, 7));
         write_file(path("b"), random_bytes(10, 8));

@@ -1,9 +1,11 @@
 #include "tests/support/file_helpers.h"
 #include "tests/support/stored_format.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -70,6 +72,24 @@ class CliInterruptionTest : public QObject {
         return false;
     }
 
+    // Stops the program once its password hash holds more than 100 MiB: the hash is under way.
+    bool pause_when_hashing(QProcess& process) {
+        const QString status = QString("/proc/%1/status").arg(process.processId());
+        for (int attempt = 0; attempt < 2000000; ++attempt) {
+            QFile file(status);
+            if (!file.open(QIODevice::ReadOnly)) {
+                return false;
+            }
+            for (const QByteArray& line : file.readAll().split('\n')) {
+                if (line.startsWith("VmRSS:") &&
+                    line.mid(6).trimmed().split(' ')[0].toLongLong() > 100 * 1024) {
+                    return ::kill(static_cast<pid_t>(process.processId()), SIGSTOP) == 0;
+                }
+            }
+        }
+        return false;
+    }
+
 private slots:
     void init() {
         QVERIFY(folder.isValid());
@@ -120,6 +140,29 @@ private slots:
         QVERIFY(read_file(path("large")) == protect(large, password, 1));
         QVERIFY(read_file(path("small")) == protect(small, password, 1));
         QVERIFY(fs::is_empty(journal_folder()));
+    }
+
+    // A second signal drops a strong file at once, even in the password hash: nothing is
+    // written and the status names the first signal. (Two of the same kind would merge while
+    // the program is stopped, so the second is SIGTERM.)
+    void aSecondSignalStopsTheHashOfAStrongFile() {
+        const Bytes plain = random_bytes(5000, 5);
+        write_file(path("notes"), plain);
+        QProcess process;
+        start(process, {"--strong", "notes"});
+        QVERIFY(pause_when_hashing(process));
+        ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+        ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+        ::kill(static_cast<pid_t>(process.processId()), SIGCONT);
+        const Outcome outcome = finish(process);
+
+        QCOMPARE(outcome.exitCode, 128 + SIGINT);
+        QVERIFY2(outcome.err.contains("stopped part-way through notes"), qPrintable(outcome.err));
+        QCOMPARE(read_file(path("notes")), plain);
+        const auto listing = folder_listing(path(""));
+        QCOMPARE(std::count_if(listing.begin(), listing.end(),
+                               [](const std::string& name) { return name.starts_with("notes"); }),
+                 1);
     }
 
     // Every name of one file reaches the same bytes: the file is encrypted once, and the other

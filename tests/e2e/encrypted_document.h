@@ -14,4 +14,8 @@ constexpr const char* document_password = "Tiger&Lily 42";
 // the password and the slider at its first step.
 FileResult write_encrypted_document(const std::filesystem::path& path, const Bytes& plain);
 
+// Writes the plain bytes as the strong file at `path` (a name ending in ".fxs"), with the
+// cheapest password hash.
+FileResult write_strong_document(const std::filesystem::path& path, const Bytes& plain);
+
 } // namespace ferrocase::testing

@@ -18,17 +18,26 @@ class OpenDocumentTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void an_opened_document_is_decrypted_with_the_typed_password_data();
     void an_opened_document_is_decrypted_with_the_typed_password();
 };
 
+void OpenDocumentTest::an_opened_document_is_decrypted_with_the_typed_password_data() {
+    QTest::addColumn<QString>("extension");
+    QTest::newRow("legacy") << ".fxe";
+    QTest::newRow("strong") << ".fxs";
+}
+
 void OpenDocumentTest::an_opened_document_is_decrypted_with_the_typed_password() {
+    QFETCH(QString, extension);
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     const std::filesystem::path document =
-        folder.filePath("Quarterly Report.pdf.fxe").toStdString();
+        folder.filePath("Quarterly Report.pdf" + extension).toStdString();
     const std::filesystem::path decrypted = folder.filePath("Quarterly Report.pdf").toStdString();
     const Bytes plain = random_bytes(25'001, 7);
-    const FileResult encrypted = write_encrypted_document(document, plain);
+    const FileResult encrypted = extension == ".fxs" ? write_strong_document(document, plain)
+                                                     : write_encrypted_document(document, plain);
     QVERIFY2(encrypted.ok(), encrypted.describe().c_str());
     QVERIFY(read_file(document) != plain);
 

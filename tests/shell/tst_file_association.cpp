@@ -53,15 +53,27 @@ void FileAssociationTest::writes_the_three_entries_in_order() {
     associate_file(registry, "ferrocase");
 
     const QStringList expected{
-        "create Ferrocase", "set  = Ferrocase",
-        "create .fxe",      "set  = Ferrocase",
-        "create Ferrocase", R"(set shell\open\command = ferrocase shell in="%1")",
+        "create Ferrocase",
+        "set  = Ferrocase",
+        "create .fxe",
+        "set  = Ferrocase",
+        "create Ferrocase",
+        R"(set shell\open\command = ferrocase shell in="%1")",
+        "create Ferrocase-Strong",
+        "set  = Ferrocase-Strong",
+        "create .fxs",
+        "set  = Ferrocase-Strong",
+        "create Ferrocase-Strong",
+        R"(set shell\open\command = ferrocase shell in="%1")",
     };
     QCOMPARE(registry.calls, expected);
     const std::map<std::string, std::string> values{
         {"Ferrocase", "Ferrocase"},
         {".fxe", "Ferrocase"},
         {R"(Ferrocase\shell\open\command)", R"(ferrocase shell in="%1")"},
+        {"Ferrocase-Strong", "Ferrocase-Strong"},
+        {".fxs", "Ferrocase-Strong"},
+        {R"(Ferrocase-Strong\shell\open\command)", R"(ferrocase shell in="%1")"},
     };
     QVERIFY(registry.values == values);
 }
@@ -72,7 +84,7 @@ void FileAssociationTest::a_second_start_rewrites_the_same_values() {
     const auto first = registry.values;
     associate_file(registry, "ferrocase");
 
-    QCOMPARE(registry.writes, 6);
+    QCOMPARE(registry.writes, 12);
     QVERIFY(registry.values == first);
 }
 

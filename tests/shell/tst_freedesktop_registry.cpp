@@ -103,8 +103,15 @@ void FreedesktopRegistryTest::writes_a_mime_type_a_desktop_entry_and_the_default
     QVERIFY(package.contains(R"(<mime-type type="application/x-ferrocase">)"));
     QVERIFY(package.contains(R"(<glob pattern="*.fxe"/>)"));
 
+    const QByteArray strong_package = read_file(data("mime/packages/ferrocase-strong-fxs.xml"));
+    QVERIFY(strong_package.contains(R"(<mime-type type="application/x-ferrocase-strong">)"));
+    QVERIFY(strong_package.contains(R"(<glob pattern="*.fxs"/>)"));
+    QVERIFY(read_file(data("applications/Ferrocase-Strong.desktop"))
+                .contains("\nExec=/opt/ferrocase/bin/ferrocase shell in=%f\n"));
+
     QCOMPARE(read_file(config("mimeapps.list")),
-             "[Default Applications]\napplication/x-ferrocase=Ferrocase.desktop\n");
+             "[Default Applications]\napplication/x-ferrocase=Ferrocase.desktop\n"
+             "application/x-ferrocase-strong=Ferrocase-Strong.desktop\n");
 
     QTRY_COMPARE(started_tools_.size(), 2);
     QVERIFY(started_tools_.contains(QStringList{"update-mime-database", data("mime")}));
@@ -153,7 +160,12 @@ void FreedesktopRegistryTest::other_entries_of_the_users_files_stay() {
     auto registry = make_registry();
     associate_file(registry, "ferrocase");
 
-    QCOMPARE(read_file(config("mimeapps.list")), other_defaults);
+    // Another program's default stands; the strong type, which had none, gets ours.
+    QCOMPARE(read_file(config("mimeapps.list")),
+             QByteArray(other_defaults)
+                 .replace("eog.desktop\n",
+                          "eog.desktop\n"
+                          "application/x-ferrocase-strong=Ferrocase-Strong.desktop\n"));
     QCOMPARE(read_file(data("applications/Ferrocase.desktop")),
              "[Desktop Entry]\nType=Application\nName=Ferrocase\nComment=Kept\n"
              "MimeType=text/x-other;application/x-ferrocase;\nExec=ferrocase shell in=%f\n\n"

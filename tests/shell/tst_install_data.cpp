@@ -132,7 +132,8 @@ void InstallDataTest::the_desktop_entry_passes_its_validator() {
     const QByteArray content = file.readAll();
     // A full path, so that the menu entry works when the prefix's bin folder is not on PATH.
     QVERIFY(content.contains("\nExec=" + installed("bin/ferrocase").toUtf8() + " shell in=%f\n"));
-    QVERIFY(content.contains("\nMimeType=application/x-ferrocase;\n"));
+    QVERIFY(
+        content.contains("\nMimeType=application/x-ferrocase;application/x-ferrocase-strong;\n"));
 }
 
 void InstallDataTest::the_metainfo_passes_its_validator() {
@@ -158,7 +159,16 @@ void InstallDataTest::the_mime_package_binds_the_glob_to_the_type() {
 
     QFile globs(installed("share/mime/globs2"));
     QVERIFY(globs.open(QIODevice::ReadOnly));
-    QVERIFY(globs.readAll().contains(":application/x-ferrocase:*.fxe\n"));
+    const QByteArray globs_text = globs.readAll();
+    QVERIFY(globs_text.contains(":application/x-ferrocase:*.fxe\n"));
+    QVERIFY(globs_text.contains(":application/x-ferrocase-strong:*.fxs\n"));
+    // The magic bytes name the type of a strong file whatever its name.
+    QFile magic(installed("share/mime/magic"));
+    QVERIFY(magic.open(QIODevice::ReadOnly));
+    const QByteArray magic_text = magic.readAll();
+    QVERIFY(magic_text.contains("[50:application/x-ferrocase-strong]\n>0="));
+    QVERIFY(magic_text.contains("\x04\x89"
+                                "FXS"));
 }
 
 QTEST_GUILESS_MAIN(InstallDataTest)

@@ -61,7 +61,7 @@ void StartupTest::idle_values_come_before_the_file_type_and_the_command_line_aft
     QCOMPARE(window.windowTitle(), QString::fromStdString(state.window_title));
     QCOMPARE(registry.values.at(R"(Ferrocase\shell\open\command)"),
              open_command(association_executable()));
-    QCOMPARE(registry.values.size(), std::size_t{3});
+    QCOMPARE(registry.values.size(), std::size_t{6}); // .fxe and .fxs, three entries each
     QCOMPARE(state.command_line, std::string(R"(shell in="/data/report.fxe")"));
     QCOMPARE(state.command_path, std::string("/data/report.fxe"));
 }

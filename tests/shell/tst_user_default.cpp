@@ -72,7 +72,9 @@ private slots:
             write("config/mimeapps.list", before);
         }
         startProgram();
-        QCOMPARE(read("config/mimeapps.list"), after);
+        // The strong type had no default: it gets ours.
+        QCOMPARE(read("config/mimeapps.list"),
+                 after + "application/x-ferrocase-strong=Ferrocase-Strong.desktop\n");
     }
 
     // Everything a start wrote goes, every line of the user's own stays.
@@ -86,14 +88,17 @@ private slots:
                   "\n[Added Associations]\napplication/x-ferrocase=Ferrocase.desktop;\n"
                   "image/png=eog.desktop;\n");
 
-        const Unregistration done = unregister_file_types(
-            folders(), ferrocase_file_class, path("config/Ferrocase/Ferrocase.conf").toStdString());
+        const Unregistration done =
+            unregister_file_types(folders(), {ferrocase_file_class, ferrocase_strong_file_class},
+                                  path("config/Ferrocase/Ferrocase.conf").toStdString());
         QVERIFY(done.failures.empty());
-        QCOMPARE(done.removed.size(), std::size_t{3});
+        QCOMPARE(done.removed.size(), std::size_t{5});
         QCOMPARE(read("config/mimeapps.list"),
                  others + "\n[Added Associations]\nimage/png=eog.desktop;\n");
-        for (const char* gone : {"data/applications/Ferrocase.desktop",
-                                 "data/mime/packages/ferrocase-fxe.xml", "config/Ferrocase"}) {
+        for (const char* gone :
+             {"data/applications/Ferrocase.desktop", "data/applications/Ferrocase-Strong.desktop",
+              "data/mime/packages/ferrocase-fxe.xml", "data/mime/packages/ferrocase-strong-fxs.xml",
+              "config/Ferrocase"}) {
             QVERIFY2(!QFileInfo::exists(path(gone)), gone);
         }
     }

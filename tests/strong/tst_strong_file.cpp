@@ -1,6 +1,8 @@
 #include "engine/engine_error.h"
 #include "strong/chunk_workers.h"
+#include "strong/header_check.h"
 #include "strong/key_derivation.h"
+#include "strong/strong_error.h"
 #include "tests/strong/strong_test_files.h"
 #include "tests/support/faulty_file_system.h"
 
@@ -23,9 +25,9 @@ namespace {
 
 using Copies = std::vector<Bytes>;
 
-// Offsets into a 40-byte file in 16-byte chunks: chunk i starts at header_size + 32 * i.
+// Offsets into a 40-byte file in 16-byte chunks: chunk i starts 32 * i after the header.
 Bytes::iterator chunk(Bytes& bytes, std::size_t index) {
-    return bytes.begin() + std::ptrdiff_t(header_size + index * (16 + tag_size));
+    return bytes.begin() + std::ptrdiff_t(stored_header_size(bytes[4]) + index * (16 + tag_size));
 }
 
 Copies changed_byte(const Bytes& stored, std::size_t at, std::uint8_t mask) {
@@ -85,6 +87,9 @@ const std::vector<Tampering>& tamperings() {
         {"header chunk size", [](const Bytes& stored) { return changed_byte(stored, 16, 32); }},
         {"header salt", [](const Bytes& stored) { return changed_byte(stored, 35, 0x80); }},
         {"header nonce prefix", [](const Bytes& stored) { return changed_byte(stored, 36, 0x80); }},
+        {"version 1 and 2 swapped", [](const Bytes& stored) { return changed_byte(stored, 4, 3); }},
+        {"version 2's header check",
+         [](const Bytes& stored) { return changed_byte(stored, 60, 4); }},
         {"wrong password", [](const Bytes& stored) { return Copies{stored}; }, "pass\xC3\xA9wore"},
         // Callers normalise; other bytes are another password.
         {"password not in composed form", [](const Bytes& stored) { return Copies{stored}; },
@@ -96,7 +101,7 @@ const std::vector<Tampering>& tamperings() {
 struct DocumentVector {
     StrongHeader header;
     std::string password;
-    Bytes key, plain, stored;
+    Bytes key, chunk_key, check_key, header_check, plain, stored;
 };
 
 // The vectors are the "name: value" lines of the document's text blocks.
@@ -119,7 +124,9 @@ std::vector<DocumentVector> document_vectors() {
         }
         auto& vector = vectors.back();
         auto& header = vector.header;
-        if (name == "aead") {
+        if (name == "version") {
+            header.version = std::uint8_t(value.toUInt());
+        } else if (name == "aead") {
             header.aead = value == "AES-256-GCM" ? Aead::aes_256_gcm : Aead::chacha20_poly1305;
         } else if (name == "iterations") {
             header.kdf.iterations = value.toUInt();
@@ -135,6 +142,12 @@ std::vector<DocumentVector> document_vectors() {
             vector.password = value.toStdString();
         } else if (name == "key") {
             vector.key = bytes;
+        } else if (name == "chunk key") {
+            vector.chunk_key = bytes;
+        } else if (name == "check key") {
+            vector.check_key = bytes;
+        } else if (name == "header check") {
+            vector.header_check = bytes;
         } else if (name == "plain text") {
             vector.plain.assign(value.begin(), value.end());
         } else if (name == "stored") {
@@ -197,7 +210,8 @@ private slots:
 
         const Bytes stored = read_file(path("plain.fxs"));
         const std::size_t chunks = std::max(1, (length + chunk - 1) / chunk);
-        QCOMPARE(stored.size(), header_size + std::size_t(length) + chunks * tag_size);
+        QCOMPARE(stored.size(),
+                 stored_header_size(current_version) + std::size_t(length) + chunks * tag_size);
         const auto decrypted = strong_decrypted(path(""), stored);
         QVERIFY2(decrypted.result.ok(), decrypted.result.describe().c_str());
         QVERIFY(decrypted.plain == plain);
@@ -206,16 +220,23 @@ private slots:
     // Whatever was changed, nothing new appears and an older file of the plain name stays.
     void tamperedFilesAreRefused_data() {
         QTest::addColumn<int>("index");
-        for (std::size_t index = 0; index < tamperings().size(); ++index) {
-            QTest::addRow("%s", tamperings()[index].name) << int(index);
+        QTest::addColumn<int>("version");
+        for (const int version : {1, 2}) {
+            for (std::size_t index = 0; index < tamperings().size(); ++index) {
+                QTest::addRow("version %d, %s", version, tamperings()[index].name)
+                    << int(index) << version;
+            }
         }
     }
     void tamperedFilesAreRefused() {
         QFETCH(int, index);
+        QFETCH(int, version);
         const Tampering& tampering = tamperings()[std::size_t(index)];
         const Bytes plain = random_bytes(40, 3); // chunks of 16, 16 and 8 bytes
         const Bytes old_plain = random_bytes(5, 4);
-        const Bytes stored = strong_encrypted(path(""), plain, new_header(quick_kdf, 16));
+        StrongHeader header = new_header(quick_kdf, 16);
+        header.version = std::uint8_t(version);
+        const Bytes stored = strong_encrypted(path(""), plain, header);
         QVERIFY(strong_decrypted(path(""), stored).result.ok());
 
         const Copies copies = tampering.copies(stored);
@@ -223,21 +244,78 @@ private slots:
             const auto decrypted =
                 strong_decrypted(path(""), copies[copy], tampering.password, old_plain);
             const QByteArray where = "copy " + QByteArray::number(qulonglong(copy));
-            QVERIFY2(decrypted.result.error == EngineError::wrong_password_or_damaged, where);
+            QVERIFY2(decrypted.result.failed_step == FileStep::read, where);
             QVERIFY2(decrypted.plain == old_plain, where);
             QVERIFY2((decrypted.listing == std::vector<std::string>{"secret", "secret.fxs"}),
                      where);
         }
     }
 
+    // Each refusal says what happened, and leaves nothing behind.
+    void refusalsSayWhatHappened_data() {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<int>("at");     // a 32-bit field to set, or a byte to flip (-1: none)
+        QTest::addColumn<uint>("value"); // the field's new value; 0 flips the byte
+        QTest::addColumn<QByteArray>("password");
+        QTest::addColumn<QString>("message");
+        const QByteArray right = QByteArray::fromStdString(test_password);
+        QTest::newRow("a plain file") << 2 << 0 << 0u << right << "not a Ferrocase strong file";
+        QTest::newRow("version 3")
+            << 2 << 4 << 3u << right << "made by a newer version of Ferrocase";
+        QTest::newRow("17 iterations")
+            << 2 << 8 << 17u << right
+            << "its password hash asks for more than 16 iterations, this program's limit";
+        QTest::newRow("1 GiB and 1 KiB")
+            << 1 << 12 << (1u << 20) + 1 << right
+            << "its password hash asks for more than 1 GiB of memory, this program's limit";
+        QTest::newRow("chunks of 1 MiB and 1 byte")
+            << 2 << 16 << (1u << 20) + 1 << right
+            << "its chunks are larger than 1 MiB, this program's limit";
+        QTest::newRow("wrong password") << 2 << -1 << 0u << QByteArray("other") << "wrong password";
+        QTest::newRow("second chunk flipped")
+            << 2 << 75 + 32 + 3 << 0u << right << "the file is damaged at byte 107";
+        QTest::newRow("version 1, wrong password")
+            << 1 << -1 << 0u << QByteArray("other") << "wrong password, or the file is damaged";
+    }
+    void refusalsSayWhatHappened() {
+        QFETCH(int, version);
+        QFETCH(int, at);
+        QFETCH(uint, value);
+        QFETCH(QByteArray, password);
+        QFETCH(QString, message);
+        StrongHeader header = new_header(quick_kdf, 16);
+        header.version = std::uint8_t(version);
+        Bytes stored = strong_encrypted(path(""), random_bytes(40, 3), header);
+        if (at >= 0 && value == 0) {
+            stored[std::size_t(at)] ^= 0x10;
+        } else if (at == 4) {
+            stored[4] = std::uint8_t(value);
+        } else if (at >= 0) {
+            for (std::size_t index = 0; index < 4; ++index) {
+                stored[std::size_t(at) + index] = std::uint8_t(value >> (8 * index));
+            }
+        }
+        const auto decrypted = strong_decrypted(path(""), stored, password.toStdString());
+        const std::string described = decrypted.result.describe();
+        QVERIFY2(described.ends_with(": " + message.toStdString()), described.c_str());
+        QCOMPARE(decrypted.listing, std::vector<std::string>{"secret.fxs"});
+    }
+
     // Another program must be able to read these files: the document's vectors are the proof.
     void documentVectors() {
         const auto vectors = document_vectors();
-        QCOMPARE(vectors.size(), std::size_t(2));
+        QCOMPARE(vectors.size(), std::size_t(4));
         for (const auto& vector : vectors) {
             Key key{};
             QVERIFY(!derive_key(vector.password, vector.header.salt, vector.header.kdf, key));
             QCOMPARE(Bytes(key.begin(), key.end()), vector.key);
+            if (vector.header.version == 2) {
+                const FileKeys keys(key);
+                const auto check = header_check(keys, encode_header(vector.header));
+                QCOMPARE(Bytes(keys.chunk.begin(), keys.chunk.end()), vector.chunk_key);
+                QCOMPARE(Bytes(keys.check.begin(), keys.check.end()), vector.check_key);
+                QCOMPARE(Bytes(check.begin(), check.end()), vector.header_check);
+            }
             QCOMPARE(strong_encrypted(path(""), vector.plain, vector.header, vector.password),
                      vector.stored);
             QVERIFY(strong_decrypted(path(""), vector.stored, vector.password).plain ==
@@ -302,8 +380,8 @@ private slots:
     // caller's thread, whichever worker it stopped.
     void exceptionsFromEitherWorkerReachTheCaller_data() {
         QTest::addColumn<int>("thrower");
-        QTest::newRow("the caller's") << 0;
-        QTest::newRow("the other") << 1;
+        QTest::newRow("the first") << 0;
+        QTest::newRow("the second") << 1;
     }
 
     void exceptionsFromEitherWorkerReachTheCaller() {

@@ -13,11 +13,16 @@ MessageRecorder::MessageRecorder() {
         questions << text;
         return answer;
     });
+    set_replace_question([this](QWidget*, const QString& text) {
+        messages.append({text, MessageIcon::exclamation});
+        return replace_answer;
+    });
 }
 
 MessageRecorder::~MessageRecorder() {
     set_message_presenter({});
     set_question_presenter({});
+    set_replace_question({});
 }
 
 QStringList MessageRecorder::texts() const {

@@ -27,6 +27,9 @@ public:
     QStringList questions; // asked, and answered with `answer`
     bool answer = true;
 
+    // What the replace question answers; the question is recorded among the messages.
+    ReplaceAnswer replace_answer = ReplaceAnswer::cancel;
+
     QStringList texts() const;
 };
 

@@ -24,6 +24,8 @@ private slots:
     void frame_yield_lets_events_through_about_once_per_frame();
     void message_box_data();
     void message_box();
+    void replace_question_data();
+    void replace_question();
 };
 
 void UiPartsTest::percent_of_data() {
@@ -142,6 +144,46 @@ void UiPartsTest::message_box() {
     QCOMPARE(text, QStringLiteral("Finished !"));
     QCOMPARE(box_icon, shown);
     QCOMPARE(buttons, 1);
+}
+
+void UiPartsTest::replace_question_data() {
+    QTest::addColumn<QString>("button"); // empty: the Escape key
+    QTest::addColumn<ReplaceAnswer>("answer");
+    QTest::addRow("Replace") << "&Replace" << ReplaceAnswer::replace;
+    QTest::addRow("Skip") << "&Skip" << ReplaceAnswer::skip;
+    QTest::addRow("Cancel") << "&Cancel" << ReplaceAnswer::cancel;
+    QTest::addRow("Escape") << "" << ReplaceAnswer::cancel;
+}
+
+void UiPartsTest::replace_question() {
+    QFETCH(QString, button);
+    QFETCH(ReplaceAnswer, answer);
+    // Answers the box once it is up; a button that is not there leaves it with Escape.
+    bool answered = false;
+    qsizetype buttons = 0;
+    QTimer closer;
+    closer.setInterval(10);
+    connect(&closer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || answered) {
+            return;
+        }
+        answered = true;
+        buttons = box->buttons().size();
+        for (QAbstractButton* shown : box->buttons()) {
+            if (!button.isEmpty() && shown->text() == button) {
+                shown->click();
+                return;
+            }
+        }
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    closer.start();
+    const ReplaceAnswer given = ask_to_replace(nullptr, QStringLiteral("a\nb"));
+    closer.stop();
+    QVERIFY(answered);
+    QCOMPARE(buttons, 3);
+    QCOMPARE(given, answer);
 }
 
 QTEST_MAIN(UiPartsTest)
