@@ -5,7 +5,7 @@
 #include "cli/forget_files.h"
 #include "cli/password_input.h"
 #include "cli/stop_signals.h"
-#include "engine/recovery_journal.h"
+#include "durable_run/recovery_journal.h"
 
 #include <iostream>
 #include <unistd.h>

@@ -1,5 +1,5 @@
 #include "batch/app_state.h"
-#include "engine/recovery_journal.h"
+#include "durable_run/recovery_journal.h"
 #include "shell/command_line.h"
 #include "shell/file_type_registry.h"
 #include "shell/gui_arguments.h"

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "batch/file_queue.h"
-#include "engine/file_transform.h"
+#include "file_system/file_result.h"
+#include "fxe/transform_state.h"
 #include "strong/strong_header.h"
 
 #include <atomic>

@@ -2,7 +2,7 @@
 
 #include "batch/queued_file.h"
 #include "batch/strong_queued_file.h"
-#include "engine/password_encoding.h"
+#include "fxe/password_encoding.h"
 #include "strong/key_derivation.h"
 #include "strong/password_text.h"
 

@@ -2,8 +2,8 @@
 
 #include "batch/app_state.h"
 #include "batch/batch_window.h"
-#include "engine/file_system.h"
-#include "engine/recovery_journal.h"
+#include "durable_run/recovery_journal.h"
+#include "file_system/file_system.h"
 
 namespace ferrocase {
 

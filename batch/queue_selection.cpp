@@ -1,6 +1,6 @@
 #include "batch/queue_selection.h"
 
-#include "engine/file_system.h"
+#include "file_system/file_system.h"
 
 #include <set>
 #include <variant>

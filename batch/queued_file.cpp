@@ -1,7 +1,7 @@
 #include "batch/queued_file.h"
 
 #include "batch/strong_queued_file.h"
-#include "engine/engine_error.h"
+#include "file_system/engine_error.h"
 #include "strong/strong_file.h"
 
 #include <algorithm>

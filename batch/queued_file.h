@@ -1,8 +1,9 @@
 #pragma once
 
 #include "batch/app_state.h"
-#include "engine/durable_run.h"
-#include "engine/file_transform.h"
+#include "durable_run/durable_run.h"
+#include "file_system/file_result.h"
+#include "fxe/transform_state.h"
 
 #include <filesystem>
 #include <string_view>

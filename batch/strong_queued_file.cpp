@@ -1,6 +1,6 @@
 #include "batch/strong_queued_file.h"
 
-#include "engine/engine_error.h"
+#include "file_system/engine_error.h"
 #include "strong/existing_file.h"
 #include "strong/strong_file.h"
 

@@ -6,8 +6,9 @@
 //   ferrocase_bench [--size BYTES] [--dir FOLDER] [--rounds N] [--small-files N] [--cli PATH]
 
 #include "bench/bench_support.h"
-#include "engine/durable_run.h"
-#include "engine/file_transform.h"
+#include "durable_run/durable_run.h"
+#include "file_system/file_result.h"
+#include "fxe/transform_state.h"
 #include "ui/frame_yield.h"
 
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/stop_signals.h"
-#include "engine/file_system.h"
+#include "file_system/file_system.h"
 
 #include <filesystem>
 #include <ostream>

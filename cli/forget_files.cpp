@@ -1,7 +1,7 @@
 #include "cli/forget_files.h"
 
 #include "cli/shown_name.h"
-#include "engine/recovery_journal.h"
+#include "durable_run/recovery_journal.h"
 
 namespace ferrocase::cli {
 namespace {

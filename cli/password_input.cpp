@@ -2,7 +2,7 @@
 
 #include "cli/echo_off.h"
 #include "cli/shown_name.h"
-#include "engine/password_encoding.h"
+#include "fxe/password_encoding.h"
 #include "strong/key_derivation.h"
 #include "strong/password_text.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/file_system.h"
+#include "file_system/file_system.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,6 +1,6 @@
 #include "strong/strong_file.h"
 
-#include "engine/engine_error.h"
+#include "file_system/engine_error.h"
 #include "strong/aead_context.h"
 #include "strong/background_hash.h"
 #include "strong/chunk_layout.h"

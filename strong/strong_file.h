@@ -1,6 +1,7 @@
 #pragma once
 
-#include "engine/file_transform.h"
+#include "file_system/file_result.h"
+#include "fxe/transform_state.h"
 #include "strong/strong_header.h"
 
 #include <atomic>

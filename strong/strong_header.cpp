@@ -1,6 +1,6 @@
 #include "strong/strong_header.h"
 
-#include "engine/engine_error.h"
+#include "file_system/engine_error.h"
 #include "strong/strong_error.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "ui/folder_listing.h"
 
-#include "engine/recovery_journal.h"
+#include "durable_run/recovery_journal.h"
 #include "folders/folder_walk.h"
 #include "ui/message_box.h"
 #include "ui/native_path.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "batch/app_state.h"
-#include "engine/file_system.h"
+#include "file_system/file_system.h"
 #include "shell/file_type_registry.h"
 
 #include <QMainWindow>

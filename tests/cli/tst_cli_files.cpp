@@ -1,6 +1,6 @@
 #include "cli/cli_run.h"
 #include "cli/shown_name.h"
-#include "engine/temporary_name.h"
+#include "file_system/temporary_name.h"
 #include "tests/support/file_helpers.h"
 
 #include <QProcess>

@@ -1,5 +1,6 @@
 #include "tests/e2e/encrypted_document.h"
 
+#include "durable_run/durable_run.h"
 #include "strong/strong_file.h"
 
 namespace ferrocase::testing {

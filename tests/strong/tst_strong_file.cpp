@@ -1,4 +1,4 @@
-#include "engine/engine_error.h"
+#include "file_system/engine_error.h"
 #include "strong/chunk_workers.h"
 #include "strong/header_check.h"
 #include "strong/key_derivation.h"

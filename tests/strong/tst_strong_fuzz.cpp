@@ -1,4 +1,4 @@
-#include "engine/engine_error.h"
+#include "file_system/engine_error.h"
 #include "tests/strong/strong_test_files.h"
 
 #include <QTemporaryDir>

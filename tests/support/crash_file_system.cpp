@@ -1,6 +1,6 @@
 #include "tests/support/crash_file_system.h"
 
-#include "engine/engine_error.h"
+#include "file_system/engine_error.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "engine/durable_run.h"
+#include "durable_run/durable_run.h"
 #include "strong/strong_file.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/stored_format.h"
