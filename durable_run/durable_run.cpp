@@ -23,6 +23,11 @@ std::filesystem::path folder_of(const std::filesystem::path& path) {
 
 // A file whose new content is written, or about to be, but not yet known to be on disk.
 struct DurableRun::Pending {
+    Pending(int tag_, std::filesystem::path path_, const FileStatus& source,
+            std::unique_ptr<RandomAccessFile> file_)
+        : tag(tag_), path(std::move(path_)), identity(source.identity), bytes(source.size),
+          file(std::move(file_)) {}
+
     int tag = 0;
     std::filesystem::path path; // the file, or the decryption's destination
     FileIdentity identity;
@@ -195,14 +200,9 @@ void DurableRun::encrypt(EngineState& state, const std::filesystem::path& path, 
     if (FileResult result = encryption->run(state, yield, stop_now_, may_defer); !result.ok()) {
         return report(tag, std::move(result));
     }
-    auto pending = std::make_unique<Pending>();
-    pending->tag = tag;
-    pending->path = path;
-    pending->identity = status.identity;
-    pending->bytes = status.size;
+    auto pending = std::make_unique<Pending>(tag, path, status, std::move(file));
     pending->result.finished_interrupted = encryption->finished_earlier();
     pending->encryption = std::move(encryption);
-    pending->file = std::move(file);
     add_pending(std::move(pending));
 }
 
@@ -230,12 +230,7 @@ void DurableRun::decrypt(EngineState& state, const std::filesystem::path& source
         !result.ok()) {
         return report(tag, std::move(result));
     }
-    auto pending = std::make_unique<Pending>();
-    pending->tag = tag;
-    pending->path = destination;
-    pending->identity = status.identity;
-    pending->bytes = status.size;
-    pending->file = std::move(input);
+    auto pending = std::make_unique<Pending>(tag, destination, status, std::move(input));
     pending->decrypted = std::move(output);
     add_pending(std::move(pending));
 }
