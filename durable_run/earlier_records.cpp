@@ -92,7 +92,7 @@ void RecoveryJournal::load_unfinished() {
         }
         for (std::uint32_t index = 0; index < contents.planned.size(); ++index) {
             if (!contents.settled.contains(index)) {
-                journal->remaining[index] = contents.planned[index];
+                journal->add_remaining(index, contents.planned[index]);
             }
         }
         if (journal->empty() && !journal->damaged) {
@@ -138,7 +138,7 @@ void RecoveryJournal::drop_earlier_plans() {
     for (auto& journal : taken_over_) {
         if (!journal->remaining.empty()) {
             journal->append(format::plan_dropped, {});
-            journal->remaining.clear();
+            journal->clear_remaining();
         }
     }
 }

@@ -23,6 +23,28 @@ struct RecoveryJournal::Journal {
     std::set<std::uint32_t> finished_here; // by this run
     // The list's files not yet taken, by their place in the list.
     std::map<std::uint32_t, std::filesystem::path> remaining;
+    std::map<std::filesystem::path, std::uint32_t> remaining_by_name;
+
+    void add_remaining(std::uint32_t index, const std::filesystem::path& file) {
+        remaining[index] = file;
+        remaining_by_name.emplace(file, index);
+    }
+
+    // Marks the file settled when it is on this record's list.
+    void settle(const std::filesystem::path& file) {
+        const auto found = remaining_by_name.find(file);
+        if (found == remaining_by_name.end()) {
+            return;
+        }
+        append(journal_format::settled, journal_format::number_payload(found->second));
+        remaining.erase(found->second);
+        remaining_by_name.erase(found);
+    }
+
+    void clear_remaining() {
+        remaining.clear();
+        remaining_by_name.clear();
+    }
 
     void append(journal_format::Kind kind, const std::string& payload) {
         unwritten += journal_format::frame(kind, payload);

@@ -89,7 +89,7 @@ std::error_code RecoveryJournal::plan(const std::vector<std::filesystem::path>& 
     std::vector<std::filesystem::path> absolute;
     for (std::uint32_t index = 0; index < files.size(); ++index) {
         absolute.push_back(absolute_path(files[index]));
-        own_->remaining[index] = absolute.back();
+        own_->add_remaining(index, absolute.back());
     }
     own_->append(format::planned, format::planned_payload(absolute));
     return {};
@@ -103,18 +103,12 @@ void RecoveryJournal::settle(std::uint32_t index) {
     if (found == own_->remaining.end()) {
         return;
     }
+    const std::filesystem::path file = found->second;
     // The same file on an earlier run's list is taken now too.
     for (auto& journal : taken_over_) {
-        for (auto& [earlier_index, file] : journal->remaining) {
-            if (file == found->second) {
-                journal->append(format::settled, format::number_payload(earlier_index));
-                journal->remaining.erase(earlier_index);
-                break;
-            }
-        }
+        journal->settle(file);
     }
-    own_->append(format::settled, format::number_payload(index));
-    own_->remaining.erase(found);
+    own_->settle(file);
 }
 
 std::error_code RecoveryJournal::begin_file(const std::filesystem::path& path,
@@ -235,7 +229,7 @@ void RecoveryJournal::close(bool completed) {
             }
             journal->finished_here.clear();
             if (journal == own_.get()) {
-                journal->remaining.clear();
+                journal->clear_remaining();
             }
         }
         drop_if_empty(*journal);
