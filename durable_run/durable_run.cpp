@@ -143,7 +143,7 @@ SourceFile DurableRun::start_file(EngineState& state, const std::filesystem::pat
     mark_told_done();
     state.source_length = 0;
     state.file_position = 0;
-    if (FileStatus status; !fs_.status(path, status)) {
+    if (FileStatus status; journal_.holds_files() && !fs_.status(path, status)) {
         journal_.let_go_of(status.identity);
     }
     SourceFile source = open_source(fs_, path, access);

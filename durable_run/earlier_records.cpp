@@ -86,7 +86,7 @@ void RecoveryJournal::load_unfinished() {
             if (entry.finished) {
                 journal->finished.insert(number);
             } else {
-                journal->pending[number] = entry.identity;
+                journal->add_pending(number, entry.identity);
             }
             earlier_.push_back(std::move(entry));
         }
@@ -143,12 +143,24 @@ void RecoveryJournal::drop_earlier_plans() {
     }
 }
 
+void RecoveryJournal::remove_earlier(const std::filesystem::path& record, std::uint32_t number) {
+    // Order does not matter, and a rerun may remove thousands: the last takes the place.
+    const auto found =
+        std::find_if(earlier_.begin(), earlier_.end(), [&](const UnfinishedEncryption& entry) {
+            return entry.number == number && entry.record == record;
+        });
+    if (found != earlier_.end()) {
+        std::swap(*found, earlier_.back());
+        earlier_.pop_back();
+    }
+}
+
 std::error_code RecoveryJournal::forget(const UnfinishedEncryption& entry) {
     Journal* journal = journal_at(entry.record);
     if (!journal) {
         return {};
     }
-    journal->pending.erase(entry.number);
+    journal->remove_pending(entry.number);
     journal->finished.erase(entry.number);
     if (!journal->damaged) {
         journal->append(format::done, format::number_payload(entry.number));
@@ -173,9 +185,7 @@ std::error_code RecoveryJournal::forget(const UnfinishedEncryption& entry) {
             return error;
         }
     }
-    std::erase_if(earlier_, [&](const UnfinishedEncryption& other) {
-        return other.record == entry.record && other.number == entry.number;
-    });
+    remove_earlier(entry.record, entry.number);
     return {};
 }
 

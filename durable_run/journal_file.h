@@ -19,6 +19,39 @@ struct RecoveryJournal::Journal {
     std::string unwritten;
     // Entries by number, with the file each is for.
     std::map<std::uint32_t, FileIdentity> pending;
+    std::map<FileIdentity, std::set<std::uint32_t>> pending_by_file;
+
+    void add_pending(std::uint32_t number, const FileIdentity& identity) {
+        pending[number] = identity;
+        pending_by_file[identity].insert(number);
+    }
+
+    bool remove_pending(std::uint32_t number) {
+        const auto found = pending.find(number);
+        if (found == pending.end()) {
+            return false;
+        }
+        if (auto& numbers = pending_by_file[found->second];
+            numbers.erase(number), numbers.empty()) {
+            pending_by_file.erase(found->second);
+        }
+        pending.erase(found);
+        return true;
+    }
+
+    // The entries of a file, no longer pending.
+    std::set<std::uint32_t> take_pending(const FileIdentity& identity) {
+        const auto found = pending_by_file.find(identity);
+        if (found == pending_by_file.end()) {
+            return {};
+        }
+        std::set<std::uint32_t> numbers = std::move(found->second);
+        pending_by_file.erase(found);
+        for (const std::uint32_t number : numbers) {
+            pending.erase(number);
+        }
+        return numbers;
+    }
     std::set<std::uint32_t> finished;      // by an earlier run
     std::set<std::uint32_t> finished_here; // by this run
     // The list's files not yet taken, by their place in the list.

@@ -133,7 +133,7 @@ std::error_code RecoveryJournal::begin_file(const std::filesystem::path& path,
                                .damaged = false};
     entry.fingerprint = password_fingerprint(entry.salt, password, skip_step);
     own_->append(format::file, format::file_payload(entry));
-    own_->pending[entry.number] = status.identity;
+    own_->add_pending(entry.number, status.identity);
     number = entry.number;
     return {};
 }
@@ -165,39 +165,29 @@ RecoveryJournal::Journal* RecoveryJournal::journal_at(const std::filesystem::pat
 void RecoveryJournal::finish_file(const FileIdentity& identity,
                                   const UnfinishedEncryption* earlier) {
     if (own_) {
-        std::erase_if(own_->pending, [&](const auto& entry) {
-            if (entry.second != identity) {
-                return false;
-            }
-            own_->append(format::finished, format::number_payload(entry.first));
-            own_->finished_here.insert(entry.first);
-            return true;
-        });
+        for (const std::uint32_t number : own_->take_pending(identity)) {
+            own_->append(format::finished, format::number_payload(number));
+            own_->finished_here.insert(number);
+        }
     }
     if (!earlier) {
         return;
     }
     if (Journal* journal = journal_at(earlier->record);
-        journal && journal->pending.erase(earlier->number)) {
+        journal && journal->remove_pending(earlier->number)) {
         journal->append(format::finished, format::number_payload(earlier->number));
         journal->finished_here.insert(earlier->number);
     }
-    std::erase_if(earlier_, [&](const UnfinishedEncryption& entry) {
-        return entry.record == earlier->record && entry.number == earlier->number;
-    });
+    remove_earlier(earlier->record, earlier->number);
 }
 
 void RecoveryJournal::drop_file(const FileIdentity& identity) {
     if (!own_) {
         return;
     }
-    std::erase_if(own_->pending, [&](const auto& entry) {
-        if (entry.second != identity) {
-            return false;
-        }
-        own_->append(format::done, format::number_payload(entry.first));
-        return true;
-    });
+    for (const std::uint32_t number : own_->take_pending(identity)) {
+        own_->append(format::done, format::number_payload(number));
+    }
 }
 
 void RecoveryJournal::drop_if_empty(Journal& journal) {

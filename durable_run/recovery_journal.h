@@ -54,6 +54,7 @@ public:
     // The part-way files of records taken over are held locked, so that another run finds them
     // in use rather than without a record; this run lets go of one before opening it itself.
     void let_go_of(const FileIdentity& identity);
+    bool holds_files() const { return !held_.empty(); }
 
     // Starts the record of a file; `earlier` is the entry this run goes on with, if any.
     std::error_code begin_file(const std::filesystem::path& path, const FileStatus& status,
@@ -82,6 +83,7 @@ private:
     std::error_code open_own();
     Journal* journal_at(const std::filesystem::path& path);
     void hold(const UnfinishedEncryption& entry);
+    void remove_earlier(const std::filesystem::path& record, std::uint32_t number);
     void drop_if_empty(Journal& journal);
 
     FileSystem& fs_;
