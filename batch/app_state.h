@@ -35,6 +35,8 @@ struct AppState : EngineState {
     StrongSettings strong;
     // Set for the whole of a batch run: nothing else may change the queue or start a run.
     bool run_in_progress = false;
+    // The user has been told once that the recovery record lives where a power cut empties it.
+    bool record_in_memory_told = false;
 };
 
 // The one instance, created on first use and kept until the process ends.

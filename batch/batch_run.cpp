@@ -105,6 +105,7 @@ struct RunReport {
     std::vector<std::string> failures;
     std::vector<std::string> finished_interrupted;
     std::vector<std::string> skipped_finished;
+    std::string record_in_memory; // the record's folder, when a power cut would empty it
 };
 
 // Settles the files the run has finished: failures are noted, and the sources of decryptions
@@ -195,6 +196,13 @@ void finish(AppState& state, BatchWindow& window, const RunReport& report) {
                                       report.skipped_finished),
                             MessageIcon::information);
     }
+    if (!report.record_in_memory.empty()) {
+        window.show_message("The recovery record of interrupted encryptions is kept in " +
+                                report.record_in_memory +
+                                ", on a file system that a power cut empties (such as tmpfs). Set "
+                                "XDG_STATE_HOME to a folder on a disk to keep it safe.",
+                            MessageIcon::exclamation);
+    }
     if (!window.quit_requested()) {
         window.show_message(finished_text, MessageIcon::exclamation);
     }
@@ -279,6 +287,10 @@ RunOutcome run_batch(AppState& state, BatchWindow& window, FileSystem& fs,
         settle(state, window, run, modes, report);
         if (took_every_file) {
             run.complete();
+        }
+        if (run.journal().kept_in_memory() && !state.record_in_memory_told) {
+            state.record_in_memory_told = true;
+            report.record_in_memory = journal_folder.string();
         }
     }
 

@@ -38,6 +38,7 @@ private slots:
     void second_run_is_refused_while_one_runs();
     void quit_finishes_the_current_file_and_starts_no_other();
     void quit_still_reports_a_failed_file();
+    void a_record_in_memory_is_told_once();
     void strong_files_data();
     void strong_files();
 
@@ -257,6 +258,24 @@ void BatchRunTest::decrypted_sources_are_removed_when_asked() {
     QVERIFY(read_file(encrypted) == protect(s, password_bytes, 1));
     QCOMPARE(state_->delete_originals, 1);
     QCOMPARE(window.entries("message"), QStringList{finished});
+}
+
+// A record on tmpfs does not survive a power cut: the user hears of it once per session.
+void BatchRunTest::a_record_in_memory_is_told_once() {
+    QTemporaryDir in_memory("/dev/shm/ferrocase-test-XXXXXX");
+    if (!in_memory.isValid()) {
+        QSKIP("no /dev/shm here");
+    }
+    for (const auto* name : {"m1", "m2"}) {
+        queue({make(name, random_bytes(100, 9))});
+        FakeBatchWindow window;
+        ready(window);
+        QCOMPARE(run_batch(*state_, window, local_file_system(), in_memory.path().toStdString()),
+                 RunOutcome::finished);
+        const QStringList messages = window.entries("message");
+        QCOMPARE(messages.size(), name == std::string("m1") ? 2 : 1);
+        QVERIFY(messages.size() == 1 || messages[0].contains("a power cut empties"));
+    }
 }
 
 void BatchRunTest::failed_files_are_reported_before_finished() {
