@@ -2,11 +2,13 @@
 
 #include "batch/queued_file.h"
 #include "batch/strong_queued_file.h"
+#include "file_system/engine_error.h"
 #include "fxe/password_encoding.h"
 #include "strong/key_derivation.h"
 #include "strong/password_text.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -105,6 +107,8 @@ struct RunReport {
     std::vector<std::string> failures;
     std::vector<std::string> finished_interrupted;
     std::vector<std::string> skipped_finished;
+    // Part-way files whose encryption cannot be finished (another password, a damaged record).
+    std::vector<std::filesystem::path> cannot_finish;
     std::string record_in_memory; // the record's folder, when a power cut would empty it
 };
 
@@ -118,6 +122,10 @@ void settle(AppState& state, BatchWindow& window, DurableRun& run,
         const FileMode mode = modes[static_cast<std::size_t>(outcome.tag)];
         if (!result.ok()) {
             report.failures.push_back(result.describe());
+        }
+        if (result.failed_step == FileStep::resume &&
+            result.error != EngineError::record_unreadable) {
+            report.cannot_finish.push_back(source);
         }
         if (result.finished_interrupted) {
             report.finished_interrupted.push_back(source.string());
@@ -170,7 +178,36 @@ FileMode process_row(AppState& state, BatchWindow& window, DurableRun& run, RunR
     return mode;
 }
 
-void finish(AppState& state, BatchWindow& window, const RunReport& report) {
+// Part-way files that cannot be finished stay refused until the user gives their encryption up.
+void offer_to_give_up(BatchWindow& window, FileSystem& fs,
+                      const std::filesystem::path& journal_folder,
+                      const std::vector<std::filesystem::path>& files) {
+    std::vector<std::string> names;
+    for (const auto& file : files) {
+        names.push_back(file.string());
+    }
+    if (files.empty() ||
+        !window.ask_question(list_text("An interrupted encryption of these files cannot be "
+                                       "finished. Give it up, so that the next run encrypts "
+                                       "them as they are now?",
+                                       names))) {
+        return;
+    }
+    RecoveryJournal journal(fs, journal_folder);
+    journal.load_unfinished();
+    for (const auto& file : files) {
+        std::error_code error;
+        journal.forget_file(file, error);
+        if (error) {
+            window.show_message("Could not change the recovery record of " + file.string() + ": " +
+                                    error.message(),
+                                MessageIcon::error);
+        }
+    }
+}
+
+void finish(AppState& state, BatchWindow& window, const RunReport& report,
+            const std::function<void()>& after_failures) {
     window.set_Timer1_enabled(false);
     window.set_ProgressBar1(0.0F);
     window.set_ProgressBar2(0.0F);
@@ -184,6 +221,7 @@ void finish(AppState& state, BatchWindow& window, const RunReport& report) {
     if (!report.failures.empty()) {
         window.show_message(failures_text(report.failures), MessageIcon::error);
     }
+    after_failures();
     if (!report.finished_interrupted.empty()) {
         window.show_message(list_text("An earlier run had been stopped part-way through "
                                       "encrypting these files; their encryption is now finished:",
@@ -295,7 +333,8 @@ RunOutcome run_batch(AppState& state, BatchWindow& window, FileSystem& fs,
     }
 
     const bool stopped = window.quit_requested();
-    finish(state, window, report);
+    finish(state, window, report,
+           [&] { offer_to_give_up(window, fs, journal_folder, report.cannot_finish); });
     return stopped ? RunOutcome::stopped_to_quit : RunOutcome::finished;
 }
 

@@ -39,6 +39,8 @@ public:
     virtual void show_message(const std::string& text, MessageIcon icon) = 0; // UTF-8
     // Modal, with the buttons "Replace", "Skip" and "Cancel".
     virtual ReplaceAnswer ask_to_replace(const std::string& text) = 0; // UTF-8
+    // A question with Yes and No; true for Yes.
+    virtual bool ask_question(const std::string& text) = 0; // UTF-8
 
     // Lets every pending event through.
     virtual void yield() = 0;

@@ -155,6 +155,25 @@ void RecoveryJournal::remove_earlier(const std::filesystem::path& record, std::u
     }
 }
 
+bool RecoveryJournal::forget_file(const std::filesystem::path& path, std::error_code& error) {
+    FileStatus status;
+    const bool exists = !fs_.status(path, status);
+    std::error_code ignored;
+    const auto absolute = std::filesystem::absolute(path, ignored).lexically_normal();
+    std::vector<UnfinishedEncryption> entries;
+    for (const auto& entry : earlier_) {
+        if ((exists && entry.identity == status.identity) || entry.path == absolute) {
+            entries.push_back(entry);
+        }
+    }
+    for (const auto& entry : entries) {
+        if (!error) {
+            error = forget(entry);
+        }
+    }
+    return !entries.empty();
+}
+
 std::error_code RecoveryJournal::forget(const UnfinishedEncryption& entry) {
     Journal* journal = journal_at(entry.record);
     if (!journal) {

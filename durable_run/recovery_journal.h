@@ -70,6 +70,9 @@ public:
     void drop_file(const FileIdentity& identity);
     // An earlier entry is of no more use: its file was skipped, or the user gave it up.
     std::error_code forget(const UnfinishedEncryption& entry);
+    // Forgets every entry of the file at `path` (the same inode on the same device, or the same
+    // name): false when there was none.
+    bool forget_file(const std::filesystem::path& path, std::error_code& error);
     // Removes this run's record, and earlier ones, once nothing in them is left to finish; a
     // completed run also lets go of the files it finished.
     void close(bool completed);

@@ -87,6 +87,10 @@ ReplaceAnswer MainscreenBatchWindow::ask_to_replace(const std::string& text) {
     return ferrocase::ask_to_replace(&screen_, QString::fromStdString(text));
 }
 
+bool MainscreenBatchWindow::ask_question(const std::string& text) {
+    return ferrocase::ask_question(&screen_, QString::fromStdString(text));
+}
+
 void MainscreenBatchWindow::yield() {
     QCoreApplication::processEvents();
 }

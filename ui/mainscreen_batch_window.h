@@ -28,6 +28,7 @@ public:
     void set_busy_pointer(bool busy) override;
     void show_message(const std::string& text, MessageIcon icon) override;
     ReplaceAnswer ask_to_replace(const std::string& text) override;
+    bool ask_question(const std::string& text) override;
 
     void yield() override;
     Yield block_yield() override;

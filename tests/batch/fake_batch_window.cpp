@@ -37,6 +37,11 @@ ReplaceAnswer FakeBatchWindow::ask_to_replace(const std::string& text) {
     return replace_answer;
 }
 
+bool FakeBatchWindow::ask_question(const std::string& text) {
+    log << QStringLiteral("question ") + QString::fromStdString(text);
+    return question_answer;
+}
+
 void FakeBatchWindow::yield() {
     log << QStringLiteral("yield");
 }

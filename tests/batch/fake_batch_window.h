@@ -21,6 +21,7 @@ public:
     int strong = 0;
     bool quit = false;
     ReplaceAnswer replace_answer = ReplaceAnswer::cancel;
+    bool question_answer = false;
     std::function<void()> on_block_yield; // runs inside the engine's yields
 
     QStringList log;
@@ -42,6 +43,7 @@ public:
     void set_busy_pointer(bool busy) override;
     void show_message(const std::string& text, MessageIcon icon) override;
     ReplaceAnswer ask_to_replace(const std::string& text) override;
+    bool ask_question(const std::string& text) override;
     void yield() override;
     Yield block_yield() override;
     void disable_form() override;

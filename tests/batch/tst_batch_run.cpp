@@ -1,4 +1,5 @@
 #include "batch/batch_run.h"
+#include "durable_run/durable_run.h"
 #include "strong/strong_file.h"
 #include "tests/batch/fake_batch_window.h"
 #include "tests/support/faulty_file_system.h"
@@ -39,6 +40,7 @@ private slots:
     void quit_finishes_the_current_file_and_starts_no_other();
     void quit_still_reports_a_failed_file();
     void a_record_in_memory_is_told_once();
+    void an_encryption_that_cannot_be_finished_can_be_given_up();
     void strong_files_data();
     void strong_files();
 
@@ -276,6 +278,34 @@ void BatchRunTest::a_record_in_memory_is_told_once() {
         QCOMPARE(messages.size(), name == std::string("m1") ? 2 : 1);
         QVERIFY(messages.size() == 1 || messages[0].contains("a power cut empties"));
     }
+}
+
+// Interrupted with another password: refused, until the user gives that encryption up.
+void BatchRunTest::an_encryption_that_cannot_be_finished_can_be_given_up() {
+    const auto file = make("part", random_bytes(700001, 10));
+    {
+        FaultyFileSystem failing;
+        failing.fail_from(Operation::write, 2);
+        DurableRun run(failing, journal(), {.window_bytes = 320000});
+        EngineState other;
+        other.password = "another";
+        run.encrypt(other, file, 1, [] {});
+    }
+    const Bytes part_way = read_file(file);
+    for (const bool give_up : {false, true}) {
+        queue({file});
+        FakeBatchWindow window;
+        ready(window);
+        window.question_answer = give_up;
+        QCOMPARE(run_batch(*state_, window, local_file_system(), journal()), RunOutcome::finished);
+        QCOMPARE(window.entries("question").size(), 1);
+        QVERIFY(read_file(file) == part_way);
+    }
+    queue({file});
+    FakeBatchWindow window;
+    ready(window);
+    QCOMPARE(run_batch(*state_, window, local_file_system(), journal()), RunOutcome::finished);
+    QVERIFY(read_file(file) == protect(part_way, password_bytes, 1));
 }
 
 void BatchRunTest::failed_files_are_reported_before_finished() {
