@@ -261,9 +261,12 @@ Contents parse(std::string_view bytes) {
     Contents contents;
     const bool padded = bytes.starts_with(magic);
     if (!padded && !bytes.starts_with(unpadded_magic)) {
-        // A run that stopped before its first sync recorded nothing; anything longer that lacks
-        // the mark was damaged since.
-        contents.damaged = bytes.size() > magic.size();
+        // A run that stopped before its first sync recorded nothing: its first sector may be
+        // missing, or read as zeros. Anything else that lacks the mark was damaged since.
+        const bool first_sector_lost =
+            bytes.size() <= sector &&
+            std::all_of(bytes.begin(), bytes.end(), [](char byte) { return byte == 0; });
+        contents.damaged = !first_sector_lost && bytes.size() > magic.size();
         return contents;
     }
     std::size_t position = magic.size();
