@@ -59,6 +59,9 @@ public:
     // Gives the file its target's name, replacing whatever is there in one step. Sync the
     // content first; the folder's entry is on disk only once the folder is synced too.
     virtual std::error_code put_in_place() = 0;
+    // Whether the file already has a (hidden) name while it is written, as on file systems
+    // without unnamed files: a program killed meanwhile leaves what was written under it.
+    virtual bool named_while_written() const { return false; }
 };
 
 struct OpenedFile {

@@ -121,6 +121,8 @@ public:
         return ::fdatasync(descriptor_) == 0 ? std::error_code{} : last_error();
     }
 
+    bool named_while_written() const override { return is_new_ && !temporary_.empty(); }
+
     std::error_code put_in_place() override {
         if (!temporary_.empty()) {
             if (::rename(temporary_.c_str(), target_.c_str()) != 0) {

@@ -94,8 +94,17 @@ public:
             }
         }
         state.file_position = 1;
+        // Where the new file has a name while it is written, plain text reaches it only once
+        // every chunk has proved genuine: a kill cannot leave a forgery's text under that name.
+        if (direction_ == Direction::decrypt && output.file().named_while_written()) {
+            if (auto result = run(state, input, source, nullptr, destination, yield, options.stop);
+                !result.ok()) {
+                return result;
+            }
+            state.file_position = 1;
+        }
         if (auto result =
-                run(state, input, source, output.file(), destination, yield, options.stop);
+                run(state, input, source, &output.file(), destination, yield, options.stop);
             !result.ok()) {
             return result;
         }
@@ -109,8 +118,9 @@ public:
     }
 
 private:
+    // Without `output`, only checks every chunk.
     FileResult run(EngineState& state, RandomAccessFile& input, const std::filesystem::path& source,
-                   NewFile& output, const std::filesystem::path& destination, const Yield& yield,
+                   NewFile* output, const std::filesystem::path& destination, const Yield& yield,
                    const std::atomic<bool>* stop) {
         const bool encrypting = direction_ == Direction::encrypt;
         ChunkWorkers workers(
@@ -128,7 +138,7 @@ private:
                 if (const auto chunk = failing_chunk(batch)) {
                     return damaged_at(source, *chunk);
                 }
-                if (auto error = write(output, batch)) {
+                if (auto error = output ? write(*output, batch) : std::error_code{}) {
                     return file_failure(FileStep::write, destination, error);
                 }
                 return FileResult{};

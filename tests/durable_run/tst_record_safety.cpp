@@ -1,5 +1,6 @@
 #include "durable_run/durable_run.h"
 #include "file_system/engine_error.h"
+#include "strong/strong_file.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/file_helpers.h"
 #include "tests/support/stored_format.h"
@@ -252,6 +253,36 @@ private slots:
         DurableRun next(local_file_system(), path("state"));
         QCOMPARE(next.journal().removed_leftovers(), std::vector<fs::path>{*hidden});
         QVERIFY(!fs::exists(*hidden));
+    }
+
+    // There a strong decryption checks every chunk before it writes any plain text: a damaged
+    // or forged file never puts text under the hidden name.
+    void strongDecryptionUnderAHiddenNameChecksFirst_data() {
+        QTest::addColumn<bool>("damaged");
+        QTest::addRow("genuine") << false;
+        QTest::addRow("its last chunk damaged") << true;
+    }
+
+    void strongDecryptionUnderAHiddenNameChecksFirst() {
+        QFETCH(bool, damaged);
+        const Bytes other = random_bytes(200000, 12);
+        write_file(path("s"), other);
+        EngineState state;
+        QVERIFY(encrypt_strong_file(state, local_file_system(), path("s"), path("s.fxs"), password,
+                                    new_header({.iterations = 1, .memory_kib = 8}, 4096), [] {})
+                    .ok());
+        fs::remove(path("s"));
+        if (damaged) {
+            Bytes stored = read_file(path("s.fxs"));
+            stored.back() ^= 1;
+            write_file(path("s.fxs"), stored);
+        }
+        FaultyFileSystem hidden_names(local_file_system_without_unnamed_files());
+        const FileResult result =
+            decrypt_strong_file(state, hidden_names, path("s.fxs"), path("s"), password, [] {});
+        QCOMPARE(result.ok(), !damaged);
+        QCOMPARE(hidden_names.calls(Operation::write) > 0, !damaged);
+        QCOMPARE(fs::exists(path("s")), !damaged);
     }
 };
 

@@ -50,6 +50,10 @@ public:
         return faults_.next_fails(Operation::rename) ? faults_.error() : new_file_->put_in_place();
     }
 
+    bool named_while_written() const override {
+        return new_file_ && new_file_->named_while_written();
+    }
+
     std::error_code sync() override {
         return faults_.next_fails(Operation::sync) ? faults_.error() : real_->sync();
     }
