@@ -13,14 +13,6 @@
 #include <utility>
 
 namespace ferrocase {
-namespace {
-
-std::filesystem::path folder_of(const std::filesystem::path& path) {
-    return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-}
-
-} // namespace
-
 // A file whose new content is written, or about to be, but not yet known to be on disk.
 struct DurableRun::Pending {
     Pending(int tag_, std::filesystem::path path_, const FileStatus& source,
@@ -68,11 +60,7 @@ void DurableRun::complete() {
 void DurableRun::close(bool completed) {
     flush();
     // The run is over: whoever has not taken the outcomes yet will not be told sooner.
-    told_done_.insert(told_done_.end(), done_.begin(), done_.end());
-    done_.clear();
-    for (const FileOutcome& outcome : outcomes_) {
-        settled_.push_back(outcome.tag);
-    }
+    count_outcomes_as_told();
     mark_told_done();
     journal_.close(completed);
 }
@@ -102,29 +90,40 @@ void DurableRun::report(int tag, FileResult result) {
     outcomes_.push_back({tag, std::move(result)});
 }
 
-std::vector<FileOutcome> DurableRun::take_outcomes() {
+void DurableRun::count_outcomes_as_told() {
     told_done_.insert(told_done_.end(), done_.begin(), done_.end());
     done_.clear();
     for (const FileOutcome& outcome : outcomes_) {
         settled_.push_back(outcome.tag);
     }
+}
+
+std::vector<FileOutcome> DurableRun::take_outcomes() {
+    count_outcomes_as_told();
     return std::exchange(outcomes_, {});
 }
 
-void DurableRun::report_repeated(int tag, const std::filesystem::path& path,
-                                 const std::filesystem::path& first) {
+namespace {
+
+FileResult repeated(const std::filesystem::path& path, const std::filesystem::path& first) {
     FileResult result = file_failure(FileStep::repeated, path, {});
     result.other = first;
-    report(tag, std::move(result));
+    return result;
 }
 
-bool DurableRun::taken_before(const FileIdentity& identity, const std::filesystem::path& path,
-                              int tag) {
-    const auto [first, inserted] = taken_.emplace(identity, path);
-    if (!inserted) {
-        report_repeated(tag, path, first->second);
+} // namespace
+
+std::optional<FileResult> DurableRun::admit(const std::filesystem::path& path,
+                                            const FileStatus& status, int tag) {
+    if (const auto [first, inserted] = taken_.emplace(status.identity, path); !inserted) {
+        return repeated(path, first->second);
     }
-    return !inserted;
+    if (listed_file_changed(status, tag)) {
+        // A name swapped for a link, or another file, since the list was made.
+        return file_failure(FileStep::refused, path, EngineError::changed_during_run);
+    }
+    sources_[tag] = status;
+    return std::nullopt;
 }
 
 // A file this run still holds is locked against every other opening, this run's too.
@@ -132,7 +131,7 @@ void DurableRun::report_unopened(int tag, const std::filesystem::path& path, Fil
     FileStatus status;
     if (failure.error == EngineError::in_use && !fs_.status(path, status)) {
         if (const auto first = taken_.find(status.identity); first != taken_.end()) {
-            return report_repeated(tag, path, first->second);
+            return report(tag, repeated(path, first->second));
         }
     }
     report(tag, std::move(failure));
@@ -149,14 +148,9 @@ SourceFile DurableRun::start_file(EngineState& state, const std::filesystem::pat
     SourceFile source = open_source(fs_, path, access);
     if (!source.file) {
         report_unopened(tag, path, std::move(source.failure));
-    } else if (taken_before(source.status.identity, path, tag)) {
+    } else if (auto refused = admit(path, source.status, tag)) {
         source.file.reset();
-    } else if (listed_file_changed(source.status, tag)) {
-        // A name swapped for a link, or another file, since the list was made.
-        source.file.reset();
-        report(tag, file_failure(FileStep::refused, path, EngineError::changed_during_run));
-    } else {
-        sources_[tag] = source.status;
+        report(tag, std::move(*refused));
     }
     return source;
 }
@@ -333,31 +327,34 @@ void DurableRun::flush() {
     for (Pending* item : unsettled()) {
         if (item->encryption) {
             const UnfinishedEncryption* earlier = item->encryption->earlier();
-            done_.push_back(
-                {item->identity, earlier ? std::optional(*earlier) : std::nullopt, item->tag});
+            done_.push_back({item->identity, earlier ? std::optional(*earlier) : std::nullopt});
         }
         settle(*item, item->result);
     }
 }
 
-FileResult encrypt_file(EngineState& state, FileSystem& fs, const std::filesystem::path& path,
-                        const Yield& yield) {
+namespace {
+
+// A run of one file, done and on disk when it returns.
+FileResult run_one(FileSystem& fs, const std::function<void(DurableRun&)>& take) {
     DurableRun run(fs, default_journal_folder());
-    run.encrypt(state, path, 0, yield);
+    take(run);
     run.flush();
     const FileResult result = run.take_outcomes().front().result;
     run.complete();
     return result;
 }
 
+} // namespace
+
+FileResult encrypt_file(EngineState& state, FileSystem& fs, const std::filesystem::path& path,
+                        const Yield& yield) {
+    return run_one(fs, [&](DurableRun& run) { run.encrypt(state, path, 0, yield); });
+}
+
 FileResult decrypt_file(EngineState& state, FileSystem& fs, const std::filesystem::path& source,
                         const std::filesystem::path& destination, const Yield& yield) {
-    DurableRun run(fs, default_journal_folder());
-    run.decrypt(state, source, destination, 0, yield);
-    run.flush();
-    const FileResult result = run.take_outcomes().front().result;
-    run.complete();
-    return result;
+    return run_one(fs, [&](DurableRun& run) { run.decrypt(state, source, destination, 0, yield); });
 }
 
 } // namespace ferrocase

@@ -98,9 +98,11 @@ private:
     // run has had it already; that is then reported.
     SourceFile start_file(EngineState& state, const std::filesystem::path& path,
                           SourceAccess access, int tag);
-    bool taken_before(const FileIdentity& identity, const std::filesystem::path& path, int tag);
-    void report_repeated(int tag, const std::filesystem::path& path,
-                         const std::filesystem::path& first);
+    // Refused when this run had the file already, or the name leads elsewhere than when the
+    // list was made; otherwise the source's state is kept, for the removal of the original.
+    std::optional<FileResult> admit(const std::filesystem::path& path, const FileStatus& status,
+                                    int tag);
+    void count_outcomes_as_told();
     void report_unopened(int tag, const std::filesystem::path& path, FileResult failure);
     void add_pending(std::unique_ptr<Pending> pending);
     std::shared_ptr<const BlockMask> mask_for(const EngineState& state);
@@ -120,7 +122,6 @@ private:
     struct DoneFile {
         FileIdentity identity;
         std::optional<UnfinishedEncryption> earlier; // the entry it went on with
-        int tag = 0;
     };
     std::vector<DoneFile> done_;      // reported done, record not yet marked
     std::vector<DoneFile> told_done_; // taken by the caller

@@ -3,14 +3,6 @@
 #include "file_system/engine_error.h"
 
 namespace ferrocase {
-namespace {
-
-std::filesystem::path folder_of(const std::filesystem::path& path) {
-    return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-}
-
-} // namespace
-
 // What keeps a run from losing data to what changes around it: the list it was given, names
 // that lead elsewhere by the time a file's turn comes, two sources of one destination, and an
 // original that changed before its removal.
@@ -37,9 +29,7 @@ bool DurableRun::listed_file_changed(const FileStatus& status, int tag) const {
 }
 
 std::optional<FileResult> DurableRun::destination_taken(const std::filesystem::path& destination) {
-    std::error_code ignored;
-    const auto absolute = std::filesystem::absolute(destination, ignored).lexically_normal();
-    if (destinations_.insert(absolute).second) {
+    if (destinations_.insert(absolute_path(destination)).second) {
         return std::nullopt;
     }
     return file_failure(FileStep::refused, destination, EngineError::same_destination);
@@ -51,15 +41,9 @@ std::optional<FileResult> DurableRun::refusal(const std::filesystem::path& sourc
     if (!file) {
         return std::nullopt; // the format's own opening tells why
     }
-    if (listed_file_changed(status, tag)) {
-        return file_failure(FileStep::refused, source, EngineError::changed_during_run);
+    if (auto refused = admit(source, status, tag)) {
+        return refused;
     }
-    if (const auto [first, inserted] = taken_.emplace(status.identity, source); !inserted) {
-        FileResult repeated = file_failure(FileStep::repeated, source, {});
-        repeated.other = first->second;
-        return repeated;
-    }
-    sources_[tag] = status;
     if (is_part_way(*file, status, journal_.earlier(), EngineState{}.block_size)) {
         return file_failure(FileStep::refused, source, EngineError::part_way);
     }

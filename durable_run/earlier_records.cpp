@@ -158,8 +158,7 @@ void RecoveryJournal::remove_earlier(const std::filesystem::path& record, std::u
 bool RecoveryJournal::forget_file(const std::filesystem::path& path, std::error_code& error) {
     FileStatus status;
     const bool exists = !fs_.status(path, status);
-    std::error_code ignored;
-    const auto absolute = std::filesystem::absolute(path, ignored).lexically_normal();
+    const auto absolute = absolute_path(path);
     std::vector<UnfinishedEncryption> entries;
     for (const auto& entry : earlier_) {
         if ((exists && entry.identity == status.identity) || entry.path == absolute) {

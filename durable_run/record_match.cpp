@@ -4,6 +4,7 @@
 #include "fxe/sector_samples.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace ferrocase {
 namespace {
@@ -55,10 +56,13 @@ RecordMatch match_record(RandomAccessFile& file, const FileStatus& status,
         const bool ours = mask && entry.made_with(password, skip_step);
         // Where the samples lie depends only on the level; another password's key is unknown,
         // so only "encrypted" can be told with it.
-        const BlockMask positions(std::string(1, '\x01'), entry.skip_step,
-                                  static_cast<std::size_t>(block_size));
+        std::optional<BlockMask> positions;
+        if (!ours) {
+            positions.emplace(std::string(1, '\x01'), entry.skip_step,
+                              static_cast<std::size_t>(block_size));
+        }
         Tally counts;
-        if (auto error = tally(file, entry, ours ? *mask : positions, block_size, counts)) {
+        if (auto error = tally(file, entry, ours ? *mask : *positions, block_size, counts)) {
             return {Kind::refused, &entry, error};
         }
         const bool all_encrypted = counts.total() > 0 && counts.encrypted == counts.total();

@@ -21,12 +21,6 @@ std::uint64_t random_number() {
     return generator();
 }
 
-std::filesystem::path absolute_path(const std::filesystem::path& path) {
-    std::error_code ignored;
-    const auto absolute = std::filesystem::absolute(path, ignored);
-    return absolute.empty() ? path : absolute.lexically_normal();
-}
-
 } // namespace
 
 RecoveryJournal::RecoveryJournal(FileSystem& fs, std::filesystem::path folder)

@@ -13,4 +13,14 @@ std::error_code read_exactly(RandomAccessFile& file, std::int64_t offset,
     return bytes_read == bytes.size() ? std::error_code{} : EngineError::size_changed;
 }
 
+std::filesystem::path folder_of(const std::filesystem::path& path) {
+    return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+}
+
+std::filesystem::path absolute_path(const std::filesystem::path& path) {
+    std::error_code ignored;
+    const auto absolute = std::filesystem::absolute(path, ignored);
+    return absolute.empty() ? path : absolute.lexically_normal();
+}
+
 } // namespace ferrocase

@@ -121,6 +121,13 @@ private:
 std::error_code read_exactly(RandomAccessFile& file, std::int64_t offset,
                              std::span<std::uint8_t> bytes);
 
+// The folder that holds `path`: "." for a bare name.
+std::filesystem::path folder_of(const std::filesystem::path& path);
+
+// `path` made absolute and normal, the way records and checks compare names; as it is when the
+// working folder cannot be had.
+std::filesystem::path absolute_path(const std::filesystem::path& path);
+
 // The machine's own file system.
 FileSystem& local_file_system();
 // The same as on file systems that have no unnamed files (FAT, many network file systems):

@@ -31,10 +31,6 @@ FileStatus to_status(const struct stat& info) {
                 std::int64_t{info.st_ctim.tv_sec} * 1'000'000'000 + info.st_ctim.tv_nsec};
 }
 
-std::filesystem::path folder_of(const std::filesystem::path& path) {
-    return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-}
-
 // A leftover of a run that stopped between naming a new file and renaming it holds plain text.
 void remove_leftover(const std::filesystem::path& temporary) {
     ::unlink(temporary.c_str());

@@ -21,8 +21,7 @@ struct GuiOption {
 constexpr GuiOption gui_options[] = {
     {"--help", "-h", GuiRequest::print_help, "show this help and exit"},
     {"--version", "-V", GuiRequest::print_version, "show the version and exit"},
-    {"--unregister", "", GuiRequest::unregister,
-     "remove what earlier starts wrote for this user"},
+    {"--unregister", "", GuiRequest::unregister, "remove what earlier starts wrote for this user"},
 };
 
 bool is_shell_word(std::string_view argument) {
@@ -33,12 +32,6 @@ bool is_shell_word(std::string_view argument) {
 bool is_desktop_form(const std::vector<std::string>& arguments) {
     return std::any_of(arguments.begin(), arguments.end(), is_shell_word) ||
            std::any_of(arguments.begin(), arguments.end(), is_in_argument);
-}
-
-std::filesystem::path absolute(const std::string& name) {
-    std::error_code error;
-    auto path = std::filesystem::absolute(std::filesystem::path(name), error);
-    return error ? std::filesystem::path(name) : path;
 }
 
 std::string usage() {
@@ -66,7 +59,7 @@ GuiArguments read_gui_arguments(const std::vector<std::string>& arguments) {
     bool options_ended = false;
     for (const std::string& argument : arguments) {
         if (options_ended || argument.size() < 2 || argument[0] != '-') {
-            read.documents.push_back(absolute(argument));
+            read.documents.push_back(document_path(argument));
             continue;
         }
         if (argument == "--") {

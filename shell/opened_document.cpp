@@ -7,16 +7,12 @@
 
 namespace ferrocase {
 
-namespace {
-
 // Native bytes, unchanged: std::filesystem::path keeps a POSIX name as the bytes it is given.
-std::filesystem::path absolute(const std::string& name) {
+std::filesystem::path document_path(const std::string& name) {
     std::error_code error;
     auto path = std::filesystem::absolute(std::filesystem::path(name), error);
     return error ? std::filesystem::path(name) : path;
 }
-
-} // namespace
 
 std::vector<std::filesystem::path> opened_documents(const std::vector<std::string>& arguments) {
     if (!mentions_shell(lower_case(argument_text(arguments)))) {
@@ -29,11 +25,11 @@ std::vector<std::filesystem::path> opened_documents(const std::vector<std::strin
     std::vector<std::filesystem::path> documents;
     const std::string first = in->substr(3);
     if (!first.empty()) {
-        documents.push_back(absolute(first));
+        documents.push_back(document_path(first));
     }
     for (++in; in != arguments.end(); ++in) {
         if (!in->empty()) {
-            documents.push_back(absolute(*in));
+            documents.push_back(document_path(*in));
         }
     }
     return documents;

@@ -13,4 +13,8 @@ namespace ferrocase {
 // a name is part of the name.
 std::vector<std::filesystem::path> opened_documents(const std::vector<std::string>& arguments);
 
+// One argument as a document's path: made absolute against the current directory, its bytes
+// kept, so that a window started elsewhere can open it.
+std::filesystem::path document_path(const std::string& name);
+
 } // namespace ferrocase
