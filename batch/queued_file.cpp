@@ -51,13 +51,11 @@ void process_current_file(AppState& state, FileMode mode, DurableRun& run, const
         const auto destination = mode == FileMode::strong_encrypt
                                      ? strong_encrypted_name(row.source)
                                      : decrypted_name(row.source);
-        if (auto refused = run.refusal(row.source, destination.value_or(std::filesystem::path{}),
-                                       state.current_file)) {
-            run.report(state.current_file, std::move(*refused));
-            return;
-        }
-        // Done and on disk when it returns.
-        run.report(state.current_file, process_strong_file(state, mode, run.file_system(), yield));
+        run.write_new_file(row.source, destination.value_or(std::filesystem::path{}),
+                           state.current_file, [&](std::unique_ptr<NewFile>& unnamed) {
+                               return process_strong_file(state, mode, run.file_system(), yield,
+                                                          unnamed);
+                           });
     } else if (mode == FileMode::decrypt) {
         decompress_it(state, run, yield);
     } else {

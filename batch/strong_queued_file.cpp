@@ -63,11 +63,13 @@ std::vector<std::filesystem::path> names_in_the_way(const AppState& state, FileS
     return names;
 }
 
-FileResult process_strong_file(AppState& state, FileMode mode, FileSystem& fs, const Yield& yield) {
+FileResult process_strong_file(AppState& state, FileMode mode, FileSystem& fs, const Yield& yield,
+                               std::unique_ptr<NewFile>& unnamed) {
     QueueRow& row = state.file_queue.row(state.current_file);
     const StrongOptions options{.existing = state.strong.replace_existing ? Existing::replace
                                                                           : Existing::keep,
-                                .stop = state.strong.stop};
+                                .stop = state.strong.stop,
+                                .unnamed = &unnamed};
     if (mode == FileMode::strong_encrypt) {
         row.destination = strong_encrypted_name(row.source);
         return encrypt_strong_file(state, fs, row.source, row.destination, state.strong.password,

@@ -2,8 +2,10 @@
 
 #include "batch/app_state.h"
 #include "batch/queued_file.h"
+#include "file_system/file_system.h"
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -30,11 +32,13 @@ std::vector<std::filesystem::path> names_in_the_way(const AppState& state, FileS
                                                     bool allow_multiple_encryption,
                                                     bool strong_encryption);
 
-// Works on row current_file of the queue and sets its destination.
-FileResult process_strong_file(AppState& state, FileMode mode, FileSystem& fs, const Yield& yield);
+// Works on row current_file of the queue and sets its destination. The new file is handed over
+// in `unnamed`, for the run to flush and name.
+FileResult process_strong_file(AppState& state, FileMode mode, FileSystem& fs, const Yield& yield,
+                               std::unique_ptr<NewFile>& unnamed);
 
 // After a strong encryption the plain original is unlinked, never trashed: the trash would keep
-// the plain text. The new file is already on disk when encryption reports success.
+// the plain text. The new file is on disk before the run reports the encryption.
 bool should_unlink_plain_original(const AppState& state, FileMode mode, const FileResult& result);
 
 } // namespace ferrocase

@@ -26,7 +26,7 @@ struct DurableRun::Pending {
     std::int64_t bytes = 0;
     std::unique_ptr<RandomAccessFile> file; // held open, and so locked, until done
     std::unique_ptr<InPlaceEncryption> encryption;
-    std::unique_ptr<NewFile> decrypted;
+    std::unique_ptr<NewFile> new_file; // named once on disk
     FileResult result;
     bool settled = false;
 };
@@ -225,7 +225,30 @@ void DurableRun::decrypt(EngineState& state, const std::filesystem::path& source
         return report(tag, std::move(result));
     }
     auto pending = std::make_unique<Pending>(tag, destination, status, std::move(input));
-    pending->decrypted = std::move(output);
+    pending->new_file = std::move(output);
+    add_pending(std::move(pending));
+}
+
+void DurableRun::write_new_file(const std::filesystem::path& source,
+                                const std::filesystem::path& destination, int tag,
+                                const WriteNewFile& write) {
+    mark_told_done();
+    if (auto refused = refusal(source, destination, tag)) {
+        return report(tag, std::move(*refused));
+    }
+    std::unique_ptr<NewFile> unnamed;
+    FileResult result = write(unnamed);
+    if (!result.ok() || !unnamed) {
+        return report(tag, std::move(result));
+    }
+    FileStatus status;
+    if (const auto admitted = sources_.find(tag); admitted != sources_.end()) {
+        status = admitted->second;
+    } else {
+        fs_.status(source, status);
+    }
+    auto pending = std::make_unique<Pending>(tag, destination, status, nullptr);
+    pending->new_file = std::move(unnamed);
     add_pending(std::move(pending));
 }
 
@@ -254,7 +277,7 @@ void DurableRun::flush() {
             // Written but perhaps not on disk: the record stays for a later run to check.
             result.partly_transformed = true;
         }
-        item.decrypted.reset();
+        item.new_file.reset();
         item.file.reset();
         report(item.tag, std::move(result));
         item.settled = true;
@@ -287,7 +310,7 @@ void DurableRun::flush() {
     const auto written = unsettled();
     if (written.size() == 1) {
         Pending& item = *written.front();
-        RandomAccessFile& file = item.decrypted ? *item.decrypted : *item.file;
+        RandomAccessFile& file = item.new_file ? *item.new_file : *item.file;
         if (auto error = file.sync()) {
             settle(item, file_failure(FileStep::sync, item.path, error));
         }
@@ -306,10 +329,10 @@ void DurableRun::flush() {
     // New files take their names only once their content is on disk; then the names go too.
     std::set<std::filesystem::path> folders;
     for (Pending* item : unsettled()) {
-        if (!item->decrypted) {
+        if (!item->new_file) {
             continue;
         }
-        if (auto error = item->decrypted->put_in_place()) {
+        if (auto error = item->new_file->put_in_place()) {
             settle(*item, file_failure(FileStep::replace_destination, item->path, error));
         } else {
             folders.insert(folder_of(item->path));
@@ -318,7 +341,7 @@ void DurableRun::flush() {
     for (const auto& folder : folders) {
         const std::error_code error = fs_.sync_directory(folder);
         for (Pending* item : unsettled()) {
-            if (error && item->decrypted && folder_of(item->path) == folder) {
+            if (error && item->new_file && folder_of(item->path) == folder) {
                 settle(*item, file_failure(FileStep::sync, folder, error));
             }
         }

@@ -53,10 +53,6 @@ public:
     // stopped run skips what it finished, and each file is opened only if it is still the file
     // that was listed.
     std::error_code plan(const std::vector<std::filesystem::path>& files, int first_tag);
-    // For a file another format takes: refused when it cannot be taken safely (a part-way
-    // encryption, a file that changed since it was listed, a destination this run wrote).
-    std::optional<FileResult> refusal(const std::filesystem::path& source,
-                                      const std::filesystem::path& destination, int tag);
 
     // Encrypts the file in place with state.password and state.skip_step.
     void encrypt(EngineState& state, const std::filesystem::path& path, int tag,
@@ -65,6 +61,14 @@ public:
     // disk. The source is never changed.
     void decrypt(EngineState& state, const std::filesystem::path& source,
                  const std::filesystem::path& destination, int tag, const Yield& yield);
+
+    // Writes `destination` from `source` in another format: `write` runs only once the source is
+    // admitted (see refusal), and hands back its new file unnamed and not yet on disk, to be
+    // flushed and named with the run's other files.
+    using WriteNewFile = std::function<FileResult(std::unique_ptr<NewFile>& unnamed)>;
+    void write_new_file(const std::filesystem::path& source,
+                        const std::filesystem::path& destination, int tag,
+                        const WriteNewFile& write);
 
     // Removes the source of a finished file, as the user asked: only while it is still what the
     // run read, and reported only once the removal is on disk.
@@ -94,6 +98,10 @@ public:
 
 private:
     struct Pending;
+    // For a file another format takes: refused when it cannot be taken safely (a part-way
+    // encryption, a file that changed since it was listed, a destination this run wrote).
+    std::optional<FileResult> refusal(const std::filesystem::path& source,
+                                      const std::filesystem::path& destination, int tag);
     // Opens a file for this run, its progress reset. No file when it could not be opened or this
     // run has had it already; that is then reported.
     SourceFile start_file(EngineState& state, const std::filesystem::path& path,

@@ -30,6 +30,7 @@ public:
     Output& operator=(const Output&) = delete;
 
     NewFile& file() { return *file_; }
+    std::unique_ptr<NewFile> release() { return std::move(file_); }
 
     // Content on disk, then the name, then the folder's entry.
     FileResult finish(FileSystem& fs) {
@@ -113,6 +114,10 @@ public:
             holds_other_bytes(fs, destination, output.file(), layout_.plain_length())) {
             return file_failure(FileStep::replace_destination, destination,
                                 StrongError::would_replace);
+        }
+        if (options.unnamed) {
+            *options.unnamed = output.release();
+            return {};
         }
         return output.finish(fs);
     }

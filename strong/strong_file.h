@@ -1,11 +1,13 @@
 #pragma once
 
 #include "file_system/file_result.h"
+#include "file_system/file_system.h"
 #include "fxe/transform_state.h"
 #include "strong/strong_header.h"
 
 #include <atomic>
 #include <filesystem>
+#include <memory>
 #include <string_view>
 
 namespace ferrocase {
@@ -26,6 +28,9 @@ struct StrongOptions {
     // Once set (a second stop signal), the file in hand is dropped at the next chunk, and at once
     // during the password hash, which runs in a thread of its own and goes on unseen.
     const std::atomic<bool>* stop = nullptr;
+    // Once set, the finished file is handed over here without its name and not yet forced to
+    // disk, for a run to flush and name together with other files.
+    std::unique_ptr<NewFile>* unnamed = nullptr;
 };
 
 // Both write `destination` as a new file that takes its name only once it is complete and on

@@ -32,12 +32,15 @@ bool strong_encryption(const Job& job) {
     return job.strong && job.source.extension() != ".fxs";
 }
 
-FileResult run_strong(CrashFileSystem& disk, const Job& job) {
+FileResult run_strong(CrashFileSystem& disk, const Job& job, std::unique_ptr<NewFile>& unnamed) {
     EngineState state;
+    const StrongOptions options{.unnamed = &unnamed};
     return strong_encryption(job)
-               ? encrypt_strong_file(state, disk, job.source, *job.destination, password,
-                                     strong_header, [] {})
-               : decrypt_strong_file(state, disk, job.source, *job.destination, password, [] {});
+               ? encrypt_strong_file(
+                     state, disk, job.source, *job.destination, password, strong_header, [] {},
+                     options)
+               : decrypt_strong_file(
+                     state, disk, job.source, *job.destination, password, [] {}, options);
 }
 
 Bytes strong_cipher(const Bytes& plain) {
@@ -95,9 +98,10 @@ Stopped run(CrashFileSystem& disk, const std::vector<Job>& jobs) {
         for (std::size_t index = 0; index < jobs.size(); ++index) {
             const Job& job = jobs[index];
             if (job.strong) {
-                if (run_strong(disk, job).ok()) {
-                    done.insert(job.source);
-                }
+                run.write_new_file(job.source, *job.destination, static_cast<int>(index),
+                                   [&](std::unique_ptr<NewFile>& unnamed) {
+                                       return run_strong(disk, job, unnamed);
+                                   });
             } else if (job.destination) {
                 run.decrypt(state, job.source, *job.destination, static_cast<int>(index), [] {});
             } else {
@@ -133,8 +137,10 @@ std::vector<Job> scenario(const QString& name) {
         Job encryption = job("/data/s", 140000, false);
         encryption.destination = "/data/s.fxs";
         Job decryption = job("/data/t.fxs", 9000, true);
-        encryption.strong = decryption.strong = true;
-        return {encryption, decryption};
+        Job small = job("/data/u", 300, false);
+        small.destination = "/data/u.fxs";
+        encryption.strong = decryption.strong = small.strong = true;
+        return {encryption, decryption, small};
     }
     return {job("/data/a", 0, false),      job("/data/b", 1, false),
             job("/data/c", 511, false),    job("/data/d", 10001, false),
