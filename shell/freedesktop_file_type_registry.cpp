@@ -58,6 +58,14 @@ bool is_extension(const std::string& name) {
     return name.size() > 1 && name.front() == '.';
 }
 
+// Types that the desktop can also tell by their first bytes, whatever a file's name.
+std::optional<std::string_view> magic_of(const std::string& mime_type) {
+    if (mime_type == "application/x-ferrocase-strong") {
+        return "\\x89FXS";
+    }
+    return std::nullopt;
+}
+
 std::string mime_package(const std::string& mime_type, const std::string& extension,
                          const std::string& file_class) {
     QByteArray xml;
@@ -71,6 +79,15 @@ std::string mime_package(const std::string& mime_type, const std::string& extens
     writer.writeTextElement("comment", QString::fromStdString(file_class + " document"));
     writer.writeEmptyElement("glob");
     writer.writeAttribute("pattern", QString::fromStdString('*' + extension));
+    if (const auto magic = magic_of(mime_type)) {
+        writer.writeStartElement("magic");
+        writer.writeAttribute("priority", "50");
+        writer.writeEmptyElement("match");
+        writer.writeAttribute("type", "string");
+        writer.writeAttribute("offset", "0");
+        writer.writeAttribute("value", QString::fromUtf8(magic->data(), magic->size()));
+        writer.writeEndElement();
+    }
     writer.writeEndDocument();
     return xml.toStdString();
 }
@@ -211,7 +228,8 @@ void FreedesktopFileTypeRegistry::set_desktop_entry_key(const std::string& file_
     if (!key_file_value(content, desktop_group, "Type")) {
         content = with_key_file_value(content, desktop_group, "Type", "Application");
         content = with_key_file_value(content, desktop_group, "NoDisplay", "true");
-        content = with_key_file_value(content, desktop_group, "Icon", lower_case(file_class));
+        // Every class opens in this program, so each entry shows the program's own icon.
+        content = with_key_file_value(content, desktop_group, "Icon", "ferrocase");
     }
     if (write_if_changed(entry, with_key_file_value(content, desktop_group, key, value))) {
         refresh_later("update-desktop-database", entry.parent_path());

@@ -106,8 +106,10 @@ void FreedesktopRegistryTest::writes_a_mime_type_a_desktop_entry_and_the_default
     const QByteArray strong_package = read_file(data("mime/packages/ferrocase-strong-fxs.xml"));
     QVERIFY(strong_package.contains(R"(<mime-type type="application/x-ferrocase-strong">)"));
     QVERIFY(strong_package.contains(R"(<glob pattern="*.fxs"/>)"));
-    QVERIFY(read_file(data("applications/Ferrocase-Strong.desktop"))
-                .contains("\nExec=/opt/ferrocase/bin/ferrocase shell in=%f\n"));
+    QVERIFY(strong_package.contains(R"(<match type="string" offset="0" value="\x89FXS"/>)"));
+    const QByteArray strong_entry = read_file(data("applications/Ferrocase-Strong.desktop"));
+    QVERIFY(strong_entry.contains("\nExec=/opt/ferrocase/bin/ferrocase shell in=%f\n"));
+    QVERIFY(strong_entry.contains("\nIcon=ferrocase\n"));
 
     QCOMPARE(read_file(config("mimeapps.list")),
              "[Default Applications]\napplication/x-ferrocase=Ferrocase.desktop\n"
