@@ -110,12 +110,15 @@ public:
             return result;
         }
         input.close();
-        if (direction_ == Direction::decrypt && options.existing == Existing::keep &&
-            holds_other_bytes(fs, destination, output.file(), layout_.plain_length())) {
+        // A file that took the name while this one was written is not replaced unseen either.
+        const bool kept = options.existing == Existing::keep && exists(fs, destination);
+        if (kept && (direction_ == Direction::encrypt ||
+                     holds_other_bytes(fs, destination, output.file(), layout_.plain_length()))) {
             return file_failure(FileStep::replace_destination, destination,
                                 StrongError::would_replace);
         }
-        if (options.unnamed) {
+        // A file kept for holding these very bytes is replaced at once, before anyone edits it.
+        if (options.unnamed && !kept) {
             *options.unnamed = output.release();
             return {};
         }

@@ -19,18 +19,26 @@ private slots:
         QTest::addColumn<bool>("sameBytes"); // the file at the name holds the result already
         QTest::addColumn<Existing>("existing");
         QTest::addColumn<bool>("replaced");
-        QTest::newRow("encryption keeps an older .fxs") << true << false << Existing::keep << false;
-        QTest::newRow("encryption told to replace") << true << false << Existing::replace << true;
+        QTest::addColumn<bool>("meanwhile"); // the file takes the name while the run is under way
+        QTest::newRow("encryption keeps an older .fxs")
+            << true << false << Existing::keep << false << false;
+        QTest::newRow("encryption keeps an .fxs made meanwhile")
+            << true << false << Existing::keep << false << true;
+        QTest::newRow("encryption told to replace")
+            << true << false << Existing::replace << true << false;
         QTest::newRow("decryption keeps an edited file")
-            << false << false << Existing::keep << false;
-        QTest::newRow("decryption over the same bytes") << false << true << Existing::keep << true;
-        QTest::newRow("decryption told to replace") << false << false << Existing::replace << true;
+            << false << false << Existing::keep << false << false;
+        QTest::newRow("decryption over the same bytes")
+            << false << true << Existing::keep << true << false;
+        QTest::newRow("decryption told to replace")
+            << false << false << Existing::replace << true << false;
     }
     void aDifferentFileIsKeptUnlessReplacing() {
         QFETCH(bool, encrypting);
         QFETCH(bool, sameBytes);
         QFETCH(Existing, existing);
         QFETCH(bool, replaced);
+        QFETCH(bool, meanwhile);
         QTemporaryDir folder;
         QVERIFY(folder.isValid());
         const std::filesystem::path plain_file = folder.filePath("notes").toStdString();
@@ -41,11 +49,19 @@ private slots:
         const Bytes other = sameBytes ? plain : random_bytes(100'000, 2);
         write_file(plain_file, encrypting ? plain : other);
         write_file(strong_file, encrypting ? other : stored);
+        if (meanwhile) {
+            std::filesystem::remove(strong_file);
+        }
+        const auto arrive = [&] {
+            if (meanwhile && !std::filesystem::exists(strong_file)) {
+                write_file(strong_file, other);
+            }
+        };
 
         EngineState state;
         const auto result =
             encrypting ? encrypt_strong_file(state, local_file_system(), plain_file, strong_file,
-                                             test_password, new_header(quick_kdf), [] {},
+                                             test_password, new_header(quick_kdf), arrive,
                                              {.existing = existing})
                        : decrypt_strong_file(state, local_file_system(), strong_file, plain_file,
                                              test_password, [] {}, {.existing = existing});
