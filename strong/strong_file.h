@@ -18,8 +18,9 @@ std::filesystem::path strong_encrypted_name(const std::filesystem::path& source)
 // What becomes of a file already at the destination's name.
 enum class Existing {
     replace,
-    // An encryption fails before it starts. A decryption fails at its end unless the file holds
-    // exactly the decrypted bytes, which it may then replace.
+    // An encryption fails before it starts, or at its end if a file took the name meanwhile. A
+    // decryption fails at its end unless the file holds exactly the decrypted bytes, which it
+    // may then replace.
     keep,
 };
 
