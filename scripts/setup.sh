@@ -16,7 +16,7 @@ packages=(
     fonts-dejavu-core fonts-liberation2
     shared-mime-info desktop-file-utils libglib2.0-bin librsvg2-bin
 )
-test_packages=(xvfb xauth xkb-data x11-xkb-utils xdotool appstream groff-base libargon2-dev)
+test_packages=(xvfb xauth xkb-data x11-xkb-utils xdotool appstream groff-base libargon2-dev python3)
 package_packages=(dpkg-dev file lintian)
 # Only what the benchmarks compare with or measure by.
 bench_packages=(age openssl time)

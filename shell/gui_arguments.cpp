@@ -28,10 +28,12 @@ bool is_shell_word(std::string_view argument) {
     return lower_case(argument) == "shell";
 }
 
-// The arguments as the desktop's open command gives them: read exactly as they always were.
+// The arguments as the desktop's open command gives them: read exactly as they always were. After
+// "--" every argument is a file, whatever its name ("ferrocase -- %F").
 bool is_desktop_form(const std::vector<std::string>& arguments) {
-    return std::any_of(arguments.begin(), arguments.end(), is_shell_word) ||
-           std::any_of(arguments.begin(), arguments.end(), is_in_argument);
+    const auto options_end = std::find(arguments.begin(), arguments.end(), "--");
+    return std::any_of(arguments.begin(), options_end, is_shell_word) ||
+           std::any_of(arguments.begin(), options_end, is_in_argument);
 }
 
 std::string usage() {

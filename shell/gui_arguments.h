@@ -19,8 +19,8 @@ struct GuiArguments {
 };
 
 // Reads the arguments (without the program's name). The desktop's form, "shell in=FILE", is read
-// as it always was; otherwise every argument is a file to queue or one of the options ("--" ends
-// the options).
+// as it always was when it comes before any "--"; otherwise every argument is a file to queue or
+// one of the options ("--" ends the options).
 GuiArguments read_gui_arguments(const std::vector<std::string>& arguments);
 
 // Answers the requests that need no window, and gives the exit status; nothing for the window.

@@ -9,11 +9,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProgressDialog>
+#include <set>
 
 namespace ferrocase {
 
+namespace {
+
 std::vector<std::filesystem::path>
-files_in_dropped_folders(QWidget* parent, const std::vector<std::filesystem::path>& folders) {
+files_in_folders(QWidget* parent, const std::vector<std::filesystem::path>& folders) {
     QStringList names;
     for (const auto& folder : folders) {
         names << QDir::toNativeSeparators(from_native_path(folder));
@@ -62,6 +65,23 @@ files_in_dropped_folders(QWidget* parent, const std::vector<std::filesystem::pat
                                   .arg(files.size())
                                   .arg(shown))) {
         return {};
+    }
+    return files;
+}
+
+} // namespace
+
+std::vector<std::filesystem::path>
+files_with_folder_contents(QWidget* parent, std::vector<std::filesystem::path> files,
+                           const std::vector<std::filesystem::path>& folders) {
+    if (folders.empty()) {
+        return files;
+    }
+    std::set<std::filesystem::path> seen(files.begin(), files.end());
+    for (auto& file : files_in_folders(parent, folders)) {
+        if (seen.insert(file).second) {
+            files.push_back(std::move(file));
+        }
     }
     return files;
 }

@@ -7,9 +7,11 @@ class QWidget;
 
 namespace ferrocase {
 
-// Every regular file below the folders, listed with a progress box the user may cancel, once the
-// user agreed to queue them; nothing when the user cancelled or declined, or there is none.
+// The files, then every regular file below the folders, each once. The folders are listed with a
+// progress box the user may cancel, and their files are added once the user agreed to queue them;
+// none when the user cancelled or declined.
 std::vector<std::filesystem::path>
-files_in_dropped_folders(QWidget* parent, const std::vector<std::filesystem::path>& folders);
+files_with_folder_contents(QWidget* parent, std::vector<std::filesystem::path> files,
+                           const std::vector<std::filesystem::path>& folders);
 
 } // namespace ferrocase

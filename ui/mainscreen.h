@@ -40,8 +40,9 @@ public:
     void enable_form();
 
     // Documents opened from the desktop, by this start or a later one: queued after the files
-    // queued already, or once a run in progress has ended. One message names those that are not
-    // files. The window comes to the front.
+    // queued already, or once a run in progress has ended. A folder stands for the files below
+    // it, as a dropped one does. One message names those that are neither files nor folders. The
+    // window comes to the front.
     void open_documents(std::vector<std::filesystem::path> documents);
 
     // Every way of ending the program comes here. During a run the file in hand is finished
@@ -93,6 +94,7 @@ private:
     bool quit_requested_ = false;
     QPointer<frmdirtree> chooser_;
     std::vector<std::filesystem::path> waiting_documents_;
+    bool taking_documents_ = false;
 
     QPushButton* Command1 = nullptr;
     QLabel* Label1 = nullptr;

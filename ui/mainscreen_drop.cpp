@@ -6,7 +6,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
-#include <set>
 
 namespace ferrocase {
 
@@ -15,22 +14,6 @@ namespace {
 // What a drop would queue: files, or folders whose files are listed on dropping.
 bool offers_files_or_folders(const QList<QUrl>& urls) {
     return !dropped_files(urls).empty() || !dropped_folders(urls).empty();
-}
-
-// The dropped files, then those below the dropped folders, each once.
-std::vector<std::filesystem::path> files_of_drop(QWidget* parent, const QList<QUrl>& urls) {
-    auto files = dropped_files(urls);
-    const auto folders = dropped_folders(urls);
-    if (folders.empty()) {
-        return files;
-    }
-    std::set<std::filesystem::path> seen(files.begin(), files.end());
-    for (auto& file : files_in_dropped_folders(parent, folders)) {
-        if (seen.insert(file).second) {
-            files.push_back(std::move(file));
-        }
-    }
-    return files;
 }
 
 } // namespace
@@ -48,7 +31,8 @@ void Mainscreen::dropEvent(QDropEvent* event) {
         event->ignore();
         return;
     }
-    const auto files = files_of_drop(this, event->mimeData()->urls());
+    const QList<QUrl> urls = event->mimeData()->urls();
+    const auto files = files_with_folder_contents(this, dropped_files(urls), dropped_folders(urls));
     if (files.empty()) {
         event->ignore();
         return;

@@ -34,6 +34,12 @@ void GuiArgumentsTest::arguments_are_read_data() {
     QTest::addRow("the desktop's form, read as it always was")
         << QByteArrayList{"shell", "in=/d/a.fxe", "--help"} << GuiRequest::open_window
         << QByteArrayList{"/d/a.fxe", here + "/--help"};
+    QTest::addRow("files named like the desktop's form after --")
+        << QByteArrayList{"--", "shell", "in=x", "/d/a.fxe"} << GuiRequest::open_window
+        << QByteArrayList{here + "/shell", here + "/in=x", "/d/a.fxe"};
+    QTest::addRow("the desktop's form before --, read as it always was")
+        << QByteArrayList{"shell", "in=/d/a.fxe", "--", "b"} << GuiRequest::open_window
+        << QByteArrayList{"/d/a.fxe", here + "/--", here + "/b"};
     QTest::addRow("a path that holds the word shell")
         << QByteArrayList{"/home/shelley/a.fxe"} << GuiRequest::open_window
         << QByteArrayList{"/home/shelley/a.fxe"};

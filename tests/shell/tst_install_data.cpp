@@ -2,6 +2,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -19,20 +20,33 @@ private slots:
     void icons_are_square();
     void the_programs_have_no_library_search_path_data();
     void the_programs_have_no_library_search_path();
+    void the_menus_start_the_installed_program_with_the_files_data();
+    void the_menus_start_the_installed_program_with_the_files();
     void the_desktop_entry_passes_its_validator();
     void the_metainfo_passes_its_validator();
     void the_mime_package_binds_the_glob_to_the_type();
+    void open_with_offers_the_program_and_a_start_keeps_the_defaults();
 
 private:
     QString installed(const QString& relative) const { return prefix_.filePath(relative); }
     // Runs a tool to its end; returns its exit code and fills in what it printed.
-    static int run(const QString& tool, const QStringList& arguments, QString& output);
+    static int
+    run(const QString& tool, const QStringList& arguments, QString& output,
+        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
+    // A user's desktop that has only the installed tree, the user's folders in a folder of ours.
+    QProcessEnvironment desktop_environment() const;
+    // What the desktop's own tool tells of a type there: the default on the first line, then the
+    // applications offered for it, one a line.
+    QString desktop_applications(const QString& mime_type) const;
 
     QTemporaryDir prefix_;
+    QTemporaryDir home_;
 };
 
-int InstallDataTest::run(const QString& tool, const QStringList& arguments, QString& output) {
+int InstallDataTest::run(const QString& tool, const QStringList& arguments, QString& output,
+                         const QProcessEnvironment& environment) {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(tool, arguments);
     if (!process.waitForFinished(120000)) {
@@ -63,6 +77,7 @@ void InstallDataTest::installs_each_file_in_its_standard_place_data() {
     QTest::addRow("the manual page of the window") << "share/man/man1/ferrocase.1.gz";
     QTest::addRow("the manual page of the command line") << "share/man/man1/ferrocase-cli.1.gz";
     QTest::addRow("the licence") << "share/doc/ferrocase/copyright";
+    QTest::addRow("the extension of Files") << "share/nautilus-python/extensions/ferrocase_menu.py";
     for (const char* program : {"ferrocase", "ferrocase-cli"}) {
         QTest::addRow("the bash completion of %s", program)
             << QString("share/bash-completion/completions/") + program;
@@ -117,6 +132,28 @@ void InstallDataTest::installs_each_file_in_its_standard_place() {
     QVERIFY2(info.isFile() && info.size() > 0, qPrintable(file));
 }
 
+void InstallDataTest::the_menus_start_the_installed_program_with_the_files_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addRow("the desktop entry")
+        << "share/applications/io.github.ferrocase.ferrocase.desktop";
+    for (const char* verb : {"encrypt", "decrypt"}) {
+        QTest::addRow("Dolphin's %s menu", verb)
+            << QString("share/kio/servicemenus/ferrocase-%1.desktop").arg(verb);
+        QTest::addRow("Nemo's %s action", verb)
+            << QString("share/nemo/actions/ferrocase-%1.nemo_action").arg(verb);
+    }
+}
+
+// By its full path, so that it starts when the prefix's bin folder is not on PATH. (The extension
+// of Files is tested on its own.)
+void InstallDataTest::the_menus_start_the_installed_program_with_the_files() {
+    QFETCH(QString, file);
+
+    QFile menu(installed(file));
+    QVERIFY(menu.open(QIODevice::ReadOnly));
+    QVERIFY(menu.readAll().contains("\nExec=" + installed("bin/ferrocase").toUtf8() + " -- %F\n"));
+}
+
 void InstallDataTest::the_desktop_entry_passes_its_validator() {
     const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
     if (validator.isEmpty()) {
@@ -126,14 +163,6 @@ void InstallDataTest::the_desktop_entry_passes_its_validator() {
     QString output;
     QCOMPARE(run(validator, {entry}, output), 0);
     QVERIFY2(output.isEmpty(), qPrintable(output));
-
-    QFile file(entry);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray content = file.readAll();
-    // A full path, so that the menu entry works when the prefix's bin folder is not on PATH.
-    QVERIFY(content.contains("\nExec=" + installed("bin/ferrocase").toUtf8() + " shell in=%f\n"));
-    QVERIFY(
-        content.contains("\nMimeType=application/x-ferrocase;application/x-ferrocase-strong;\n"));
 }
 
 void InstallDataTest::the_metainfo_passes_its_validator() {
@@ -169,6 +198,64 @@ void InstallDataTest::the_mime_package_binds_the_glob_to_the_type() {
     QVERIFY(magic_text.contains("[50:application/x-ferrocase-strong]\n>0="));
     QVERIFY(magic_text.contains("\x04\x89"
                                 "FXS"));
+}
+
+QProcessEnvironment InstallDataTest::desktop_environment() const {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_DATA_DIRS", installed("share"));
+    environment.insert("XDG_DATA_HOME", home_.filePath("data"));
+    environment.insert("XDG_CONFIG_HOME", home_.filePath("config"));
+    environment.insert("XDG_CONFIG_DIRS", home_.filePath("system-config"));
+    environment.insert("XDG_RUNTIME_DIR", home_.filePath("runtime"));
+    return environment;
+}
+
+QString InstallDataTest::desktop_applications(const QString& mime_type) const {
+    QString output;
+    run("gio", {"mime", mime_type}, output, desktop_environment());
+    return output;
+}
+
+// Installed with its MIME types, the program is among those offered for any file and any folder;
+// a start then registers its own types for the user, and no other.
+void InstallDataTest::open_with_offers_the_program_and_a_start_keeps_the_defaults() {
+    const QString update = QStandardPaths::findExecutable("update-desktop-database");
+    if (update.isEmpty() || QStandardPaths::findExecutable("gio").isEmpty()) {
+        QSKIP("GLib's gio or update-desktop-database is not installed");
+    }
+    QString output;
+    // As the package's installation does.
+    QCOMPARE(run(update, {installed("share/applications")}, output), 0);
+    QVERIFY(home_.isValid() && QDir(home_.path()).mkdir("runtime"));
+    QFile::setPermissions(home_.filePath("runtime"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    const QStringList generic_types{"text/plain", "inode/directory", "application/octet-stream"};
+    const auto defaults = [&] {
+        QStringList found;
+        for (const QString& type : generic_types) {
+            found << desktop_applications(type).section('\n', 0, 0);
+        }
+        return found;
+    };
+    for (const QString& type : generic_types) {
+        const QString offered = desktop_applications(type);
+        QVERIFY2(offered.contains("\tio.github.ferrocase.ferrocase.desktop\n"),
+                 qPrintable(offered));
+    }
+    const QStringList before = defaults();
+
+    QProcess program;
+    program.setProcessEnvironment(desktop_environment());
+    program.start(installed("bin/ferrocase"), {});
+    QTRY_VERIFY_WITH_TIMEOUT(desktop_applications("application/x-ferrocase")
+                                 .section('\n', 0, 0)
+                                 .endsWith(": Ferrocase.desktop"),
+                             20000);
+    program.terminate();
+    QVERIFY(program.waitForFinished(20000));
+
+    QCOMPARE(defaults(), before);
 }
 
 QTEST_GUILESS_MAIN(InstallDataTest)

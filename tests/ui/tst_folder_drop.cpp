@@ -9,12 +9,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 
 using namespace ferrocase;
 using namespace ferrocase::testing;
 namespace fs = std::filesystem;
 
-// Folders dropped onto the window.
+// Folders dropped onto the window, or opened as documents.
 class FolderDropTest : public QObject {
     Q_OBJECT
 
@@ -28,6 +29,15 @@ class FolderDropTest : public QObject {
     std::unique_ptr<Mainscreen> window;
 
     // As a drag from a file manager: entering first, then the drop.
+    QStringList queued() const {
+        QStringList names;
+        for (int row = 1; row <= state->file_count; ++row) {
+            names << QString::fromStdString(
+                state->file_queue.row(row).source.lexically_relative(path("")).string());
+        }
+        return names;
+    }
+
     void drop(const std::vector<const char*>& names) {
         QMimeData data;
         QList<QUrl> urls;
@@ -80,12 +90,28 @@ private slots:
                  QStringList{QString("Queue the 3 files in folder %1, %2 and its subfolders?")
                                  .arg(QString::fromStdString(path("docs")),
                                       QString::fromStdString(path("more")))});
-        QStringList names;
-        for (int row = 1; row <= state->file_count; ++row) {
-            names << QString::fromStdString(
-                state->file_queue.row(row).source.lexically_relative(path("")).string());
-        }
-        QCOMPARE(names, queued);
+        QCOMPARE(this->queued(), queued);
+    }
+
+    // An opened folder is asked about as a dropped one; documents that arrive while a question or
+    // message is open wait for it to close, and are taken after.
+    void openedFoldersAreAskedAboutAndLaterDocumentsWait() {
+        int open_messages = 0;
+        int most_open = 0;
+        recorder->on_message = [&](const QString&) {
+            most_open = std::max(most_open, ++open_messages);
+            if (recorder->messages.size() == 1) {
+                window->open_documents({path("more"), path("gone")});
+            }
+            --open_messages;
+        };
+        window->open_documents({path("loose"), path("docs"), path("missing")});
+
+        QCOMPARE(most_open, 1);
+        QCOMPARE(recorder->questions.size(), 2);
+        QCOMPARE(queued(), (QStringList{"loose", "docs/b.txt", "docs/sub/a.fxe", "more/c"}));
+        QCOMPARE(recorder->messages.size(), 2);
+        QVERIFY(recorder->texts().last().endsWith(QString::fromStdString(path("gone"))));
     }
 
     // The listing lets events through; a Cancel there queues nothing of the folder.

@@ -42,7 +42,8 @@ void SingleInstanceTest::init() {
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid() && QDir(dir_->path()).mkdir("runtime") &&
             QDir(dir_->path()).mkdir("folder"));
-    for (const char* name : {"queued.txt", "one.fxe", "two.fxe", "doc\" 2.fxe"}) {
+    for (const char* name : {"queued.txt", "one.fxe", "two.fxe", "doc\" 2.fxe", "shell", "in=x",
+                             "folder/inside.txt"}) {
         std::ofstream(dir_->filePath(name).toStdString()).put('x');
     }
     // The name lies in the user's runtime folder, so each test process has its own. A program
@@ -108,9 +109,10 @@ void SingleInstanceTest::a_second_start_hands_over_and_exits_data() {
         << QStringList{"one.fxe", "two.fxe"} << QStringList{"queued.txt", "one.fxe", "two.fxe"}
         << "";
     QTest::addRow("no document") << QStringList{} << QStringList{"queued.txt"} << "";
-    QTest::addRow("a folder and a document that does not exist")
-        << QStringList{"shell", "in=folder", "missing.fxe"} << QStringList{"queued.txt"}
-        << "Unable to Open. These documents do not exist or are not files:\n%1/folder\n"
+    QTest::addRow("files named like the desktop's form, a folder, a document that does not exist")
+        << QStringList{"--", "shell", "in=x", "folder", "missing.fxe"}
+        << QStringList{"queued.txt", "shell", "in=x", "inside.txt"}
+        << "Unable to Open. This document does not exist or is not a file or a folder:\n"
            "%1/missing.fxe";
 }
 
