@@ -207,6 +207,7 @@ QProcessEnvironment InstallDataTest::desktop_environment() const {
     environment.insert("XDG_CONFIG_HOME", home_.filePath("config"));
     environment.insert("XDG_CONFIG_DIRS", home_.filePath("system-config"));
     environment.insert("XDG_RUNTIME_DIR", home_.filePath("runtime"));
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
     return environment;
 }
 
