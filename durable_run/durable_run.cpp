@@ -257,9 +257,10 @@ void DurableRun::add_pending(std::unique_ptr<Pending> pending) {
         first_pending_ = std::chrono::steady_clock::now();
     }
     pending_bytes_ += pending->bytes;
+    held_bytes_ += pending->encryption ? pending->encryption->deferred_bytes() : 0;
     pending_.push_back(std::move(pending));
     if (static_cast<int>(pending_.size()) >= limits_.pending_files ||
-        pending_bytes_ >= limits_.pending_bytes ||
+        pending_bytes_ >= limits_.pending_bytes || held_bytes_ >= limits_.held_bytes ||
         std::chrono::steady_clock::now() - first_pending_ >= limits_.pending_time) {
         flush();
     }
@@ -272,6 +273,7 @@ void DurableRun::flush() {
     }
     auto pending = std::exchange(pending_, {});
     pending_bytes_ = 0;
+    held_bytes_ = 0;
     const auto settle = [&](Pending& item, FileResult result) {
         if (item.encryption && result.failed_step == FileStep::sync) {
             // Written but perhaps not on disk: the record stays for a later run to check.

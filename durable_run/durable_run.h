@@ -37,6 +37,8 @@ public:
         int windows_per_record = 10;
         int pending_files = 128;
         std::int64_t pending_bytes = std::int64_t{64} << 20;
+        // Of small files' new content, held in memory until the record is on disk.
+        std::int64_t held_bytes = std::int64_t{4} << 20;
         std::chrono::milliseconds pending_time{1000};
     };
 
@@ -125,6 +127,7 @@ private:
     std::map<FileIdentity, std::filesystem::path> taken_;
     std::vector<std::unique_ptr<Pending>> pending_;
     std::int64_t pending_bytes_ = 0;
+    std::int64_t held_bytes_ = 0;
     std::chrono::steady_clock::time_point first_pending_;
     std::vector<FileOutcome> outcomes_;
     struct DoneFile {

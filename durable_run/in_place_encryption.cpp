@@ -157,6 +157,7 @@ FileResult InPlaceEncryption::run(EngineState& state, const Yield& yield,
     if (auto error = check_size()) {
         return put_back(fail(FileStep::write, error), false);
     }
+    buffer_ = {}; // the file waits for the run's flush without its last window
     return {};
 }
 

@@ -125,6 +125,25 @@ private slots:
         QCOMPARE(decryption.positions, expectedDecryption);
     }
 
+    // Small files wait in memory for one flush of the record, but only so many bytes of them.
+    void smallFilesAreWrittenOnceTheirBytesReachTheLimit() {
+        EngineState state = engine_state(1);
+        DurableRun run(local_file_system(), path("state"),
+                       {.held_bytes = 150'000, .pending_time = std::chrono::hours(1)});
+        std::vector<std::size_t> told;
+        for (const char* name : {"a", "b", "c"}) {
+            const Bytes plain = random_bytes(100'000, 3);
+            write_file(path(name), plain);
+            run.encrypt(state, path(name), 0, [] {});
+            told.push_back(run.take_outcomes().size());
+            if (told.size() == 2) {
+                QCOMPARE(read_file(path("b")), protect(plain, password, 1));
+            }
+        }
+        QCOMPARE(told, (std::vector<std::size_t>{0, 2, 0}));
+        run.complete();
+    }
+
     void thirtyThousandBytesYieldSixTimesThenFour() {
         write_file(path("a"), random_bytes(30000, 2));
         EngineState state = engine_state(1);
