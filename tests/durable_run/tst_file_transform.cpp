@@ -71,11 +71,7 @@ class FileTransformTest : public QObject {
 
 private slots:
     void init() { QVERIFY(folder.isValid()); }
-    void cleanup() {
-        for (const auto& name : folder_listing(path(""))) {
-            fs::remove_all(path(name.c_str()));
-        }
-    }
+    void cleanup() { empty_folder(path("")); }
 
     void roundTrip_data() {
         QTest::addColumn<int>("length");

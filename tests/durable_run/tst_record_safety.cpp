@@ -77,11 +77,7 @@ private slots:
         QVERIFY(part_way != plain);
     }
 
-    void cleanup() {
-        for (const auto& entry : folder_listing_paths(folder.path().toStdString())) {
-            fs::remove_all(entry);
-        }
-    }
+    void cleanup() { empty_folder(folder.path().toStdString()); }
 
     void partWayFileIsOnlyEverFinished_data() {
         QTest::addColumn<QString>("action");

@@ -36,4 +36,10 @@ std::vector<std::string> folder_listing(const std::filesystem::path& folder) {
     return names;
 }
 
+void empty_folder(const std::filesystem::path& folder) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        std::filesystem::remove_all(entry.path());
+    }
+}
+
 } // namespace ferrocase::testing

@@ -17,4 +17,7 @@ Bytes read_file(const std::filesystem::path& path);
 // The names in a folder, sorted: lets a test see that nothing was left behind.
 std::vector<std::string> folder_listing(const std::filesystem::path& folder);
 
+// Removes everything in the folder, which stays, for the next test to start from nothing.
+void empty_folder(const std::filesystem::path& folder);
+
 } // namespace ferrocase::testing
